@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Build, test, benchmark and fuzz driver.
+#   ./build.sh test [PRESET]   install missing packages, build and run every test (default preset: debug)
+#   ./build.sh demo            build and run both tools on the bundled sample data
+#   ./build.sh bench           build in release mode and run the benchmarks against peers
+#   ./build.sh fuzz SECONDS    build the libFuzzer harnesses and run each for SECONDS
+#   ./build.sh build [PRESET]  configure and build only
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
+          zlib1g-dev libssl-dev gettext libgtest-dev libgmock-dev libbenchmark-dev
+          ccache locales)
+BENCH_PACKAGES=(gzip pigz p7zip-full)
+FUZZ_PACKAGES=(clang libclang-rt-dev)
+
+install_packages() {
+    local missing=()
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        if command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
+            sudo=(sudo -n)
+        else
+            echo "Missing packages: ${missing[*]} (run as root or with sudo to install them)" >&2
+            return 0
+        fi
+    fi
+    echo "Installing: ${missing[*]}"
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+jobs() { nproc 2>/dev/null || echo 2; }
+
+configure_and_build() {
+    local preset=$1
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j "$(jobs)"
+}
+
+cmd=${1:-test}
+shift || true
+case "$cmd" in
+    test)
+        preset=${1:-debug}
+        install_packages "${PACKAGES[@]}"
+        configure_and_build "$preset"
+        ctest --preset "$preset" -j "$(jobs)" 2>&1 | tail -n 40
+        exit "${PIPESTATUS[0]}"
+        ;;
+    build)
+        install_packages "${PACKAGES[@]}"
+        configure_and_build "${1:-debug}"
+        ;;
+    demo)
+        install_packages "${PACKAGES[@]}"
+        configure_and_build release
+        exec ./demo/run-demo.sh build/release/bin
+        ;;
+    bench)
+        install_packages "${PACKAGES[@]}" "${BENCH_PACKAGES[@]}"
+        configure_and_build bench
+        for b in build/bench/bin/bench_*; do
+            [ -x "$b" ] || continue
+            echo "== $(basename "$b")"
+            "$b"
+        done
+        ;;
+    fuzz)
+        seconds=${1:?usage: ./build.sh fuzz SECONDS}
+        install_packages "${PACKAGES[@]}" "${FUZZ_PACKAGES[@]}"
+        configure_and_build fuzz
+        mkdir -p build/fuzz/corpus
+        status=0
+        for f in build/fuzz/bin/fuzz_*; do
+            [ -x "$f" ] || continue
+            name=$(basename "$f")
+            corpus=build/fuzz/corpus/$name
+            mkdir -p "$corpus"
+            seeds=()
+            [ -d "fuzz/seeds/${name#fuzz_}" ] && seeds=("fuzz/seeds/${name#fuzz_}")
+            echo "== $name for ${seconds}s"
+            "$f" -max_total_time="$seconds" -rss_limit_mb=4096 "$corpus" "${seeds[@]}" 2>&1 | tail -n 3 || status=1
+        done
+        exit $status
+        ;;
+    *)
+        echo "usage: $0 test [PRESET] | demo | bench | fuzz SECONDS | build [PRESET]" >&2
+        exit 2
+        ;;
+esac

@@ -1,0 +1,21 @@
+# Collects the sources of a folder. Platform files sit beside the unit that
+# needs them and are named <Unit>_win.cpp, <Unit>_posix.cpp, <Unit>_linux.cpp
+# or <Unit>_mac.cpp; only those of the target platform are built.
+function(mp_collect_sources out_var dir)
+  file(GLOB found CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.h)
+  set(result)
+  foreach(f IN LISTS found)
+    get_filename_component(name ${f} NAME_WE)
+    if(name MATCHES "_win$" AND NOT WIN32)
+      continue()
+    elseif(name MATCHES "_posix$" AND NOT UNIX)
+      continue()
+    elseif(name MATCHES "_linux$" AND NOT CMAKE_SYSTEM_NAME STREQUAL "Linux")
+      continue()
+    elseif(name MATCHES "_mac$" AND NOT APPLE)
+      continue()
+    endif()
+    list(APPEND result ${f})
+  endforeach()
+  set(${out_var} ${result} PARENT_SCOPE)
+endfunction()
