@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Settings file in the INI form:
+//
+//   [Section]
+//   Key=Value
+//
+// Section and key names are compared without regard to letter case; when a
+// section or key occurs more than once, the first occurrence counts. Reading
+// never fails: a missing or unreadable file, section or key gives the default
+// passed by the caller. There is no cache: every call opens the file by name,
+// reads or rewrites it and closes it again.
+//
+// Files are read as UTF-8 (a UTF-8, UTF-16 LE or UTF-16 BE byte-order mark is
+// honoured; text that is not valid UTF-8 is read as Latin-1) and written as
+// UTF-8. Writing replaces the file atomically and keeps every other line as it
+// was. Blanks around names and values are not significant; a value that needs
+// them, or that is itself enclosed in double quotes, is written in double
+// quotes, so that every value reads back as written.
+class TIniFile
+{
+public:
+    explicit TIniFile(const QString &fileName);
+
+    QString FileName() const { return m_fileName; }
+
+    QString ReadString(const QString &section, const QString &key, const QString &def) const;
+    // Decimal, or hexadecimal marked with "$" or "0x"; anything else gives def.
+    int ReadInteger(const QString &section, const QString &key, int def) const;
+    // An integer value; non-zero is true. Anything else gives def.
+    bool ReadBool(const QString &section, const QString &key, bool def) const;
+
+    // Writes create the file and the section when missing and replace an
+    // existing value. They return false, leaving the file untouched, when the
+    // file cannot be read or written, or when a name or value cannot be
+    // stored in one line of the format (line breaks, "=" in a key, "]" in a
+    // section name, empty names).
+    bool WriteString(const QString &section, const QString &key, const QString &value);
+    bool WriteInteger(const QString &section, const QString &key, int value);
+    bool WriteBool(const QString &section, const QString &key, bool value);
+
+    // Removes the section with all its keys (every occurrence of it).
+    bool EraseSection(const QString &section);
+    // Removes one key (every occurrence of it in the section).
+    bool DeleteKey(const QString &section, const QString &key);
+
+    // Names of the keys of the section, in file order, each name once.
+    QStringList ReadSection(const QString &section) const;
+    // Names of all sections, in file order, each name once.
+    QStringList ReadSections() const;
+    bool SectionExists(const QString &section) const;
+    bool ValueExists(const QString &section, const QString &key) const;
+
+    // Files larger than this are not parsed: they read as empty and are never
+    // rewritten.
+    static constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
+
+private:
+    QString m_fileName;
+};

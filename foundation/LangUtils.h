@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QObject;
+
+// Translation through GNU gettext message catalogues, found at
+// ProgramFolder() + "locale/<code>/LC_MESSAGES/<domain>.mo".
+//
+// Domains: "default" holds the programs' own texts, "dialogs" the dialog
+// library's texts, and the library domains registered at start-up (the runtime
+// library's domain, then "units") the fixed texts of the shared library.
+// Domain names are used in lower case: catalogue file names are looked up on
+// case-sensitive file systems.
+
+// Marks a text for extraction without translating it (xgettext keyword N_).
+#define N_(text) text
+
+inline constexpr char DefaultTextDomain[] = "default";
+inline constexpr char DialogsTextDomain[] = "dialogs";
+inline constexpr char UnitsTextDomain[] = "units";
+// Message domain of the runtime library's own texts (framework file errors and
+// the like).
+inline constexpr char RuntimeTextDomain[] = "qtbase";
+
+// Looks the text up in "default", then in the library domains in the order
+// they were registered; the first catalogue with a translation gives it. An
+// untranslated text comes back unchanged.
+QString Translate(const char *text);
+QString Translate(const QString &text);
+// Looks the text up in one domain only.
+QString TranslateIn(const char *domain, const char *text);
+QString TranslateIn(const char *domain, const QString &text);
+
+// Translates, in place, the user-visible texts of the object and of all its
+// descendants: the string properties text, title, windowTitle, toolTip,
+// statusTip, whatsThis and placeholderText, and the column and row titles of
+// item models. Object names, fonts and other properties are never touched.
+void TranslateWindow(QObject *window, const char *domain);
+// Objects of this class (or derived from it) and their children are skipped by
+// TranslateWindow.
+void IgnoreClassForTranslation(const char *className);
+
+// Adds a domain in which library texts are looked up after "default".
+void AddLibraryDomain(const char *domain);
+void AddLibraryDomain(const QString &domain);
+QStringList LibraryDomains();
+
+// Activates the catalogues of the language (a lower-case ISO 639-1 code) for
+// all domains. An empty code leaves the choice to gettext's own defaults.
+void UseLanguage(const QString &code);
+
+// The language for this run: the command line's code, else the value of
+// "LangID" in section "Language" of ConfigFile(), else SystemLanguageCode().
+// Returns a code of at most two lower-case letters, or empty.
+QString ChooseLanguage(const QString &cmdCode);
+
+// The user's interface language as a code of the system language table, or
+// empty when the language is not in the table.
+QString SystemLanguageCode();
+
+// The system language table: a Windows primary language identifier (low 10
+// bits of a language identifier) to its code; empty for other languages.
+QString LanguageCodeFromPrimaryLanguage(unsigned primaryLanguage);
+// A POSIX locale name ("de_DE.UTF-8@euro") mapped through the same table by its
+// language part; empty for languages not in the table and for "C"/"POSIX".
+QString LanguageCodeFromLocaleName(const QString &localeName);
+
+// For tests only: forgets the registered library domains, the ignored classes
+// and the catalogue bindings.
+void ResetTranslationForTesting();

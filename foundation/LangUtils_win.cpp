@@ -1,0 +1,3 @@
+#include "foundation/LangUtils.h"
+
+QString SystemLanguageCode() { return {}; }
