@@ -18,6 +18,7 @@ QString PlaceholderValue(const QString &placeholder);
 
 // Replaces the known placeholders ("%appdata%", "%progpath%", ...; letter case
 // ignored) by their values. Other text, unknown "%name%" included, stays as it
-// is. Inserted values are not scanned again.
+// is. Inserted values are not scanned again. The lookup gives raw values;
+// folder values lose one trailing separator here.
 QString ExpandPlaceholders(const QString &text);
 QString ExpandPlaceholders(const QString &text, const TPlaceholderLookup &lookup);

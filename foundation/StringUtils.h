@@ -15,12 +15,12 @@
 using TFormatArg = std::variant<int, unsigned, qint64, quint64, double, QString>;
 using TFormatArgs = QList<TFormatArg>;
 
-// Separators that "%f" and "%n" use. A null character means "the default
+// Separators that "%f" and "%n" use. An empty text means "the default
 // locale's" (QLocale() at the time of formatting).
 struct TFormatSettings
 {
-    QChar decimalSeparator;
-    QChar thousandSeparator;
+    QString decimalSeparator;
+    QString thousandSeparator;
 };
 
 // Formats a pattern of the syntax
