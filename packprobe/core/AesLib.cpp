@@ -20,7 +20,6 @@ void MacDeleter::operator()(EVP_MAC *p) const { EVP_MAC_free(p); }
 
 namespace {
 
-constexpr int Pbkdf2Iterations = 1000;
 constexpr int AesBlock = 16;
 constexpr int Sha1Length = 20;
 constexpr int MaxDerivedLength = 2 * 32 + TCrypt::VerifierLength;
@@ -126,6 +125,16 @@ int TCrypt::KeyLength(int AMode)
     return (AMode >= 1 && AMode <= 3) ? 8 + 8 * AMode : 0;
 }
 
+bool TCrypt::Pbkdf2HmacSha1(const uchar *password, int passwordLength, const uchar *salt, int saltLength,
+                            int iterations, uchar *out, int outLength)
+{
+    static const char empty = 0;
+    const char *pass = passwordLength > 0 ? reinterpret_cast<const char *>(password) : &empty;
+    return passwordLength >= 0 && saltLength >= 0 && iterations > 0 && outLength > 0
+           && PKCS5_PBKDF2_HMAC(pass, passwordLength, saltLength > 0 ? salt : reinterpret_cast<const uchar *>(&empty),
+                                saltLength, iterations, EVP_sha1(), outLength, out) == 1;
+}
+
 int TCrypt::GetHeaderSize() const
 {
     return SaltLength(FMode) + VerifierLength;
@@ -154,8 +163,8 @@ bool TCrypt::DeriveKeys(const uchar *salt)
     const int derivedLen = 2 * keyLen + VerifierLength;
 
     TWipedBytes<MaxDerivedLength> derived;
-    if (PKCS5_PBKDF2_HMAC(reinterpret_cast<const char *>(FPwd.data()), c.PwdLen, salt, saltLen,
-                          Pbkdf2Iterations, EVP_sha1(), derivedLen, derived.Bytes.data()) != 1)
+    if (!Pbkdf2HmacSha1(FPwd.data(), c.PwdLen, salt, saltLen, Pbkdf2Iterations, derived.Bytes.data(),
+                        derivedLen))
         return false;
 
     c.Cipher.reset(EVP_CIPHER_fetch(nullptr, CipherName(FMode), nullptr));

@@ -131,6 +131,12 @@ public:
 
     static int SaltLength(int AMode);  // 8, 12, 16 (0 for an invalid mode)
     static int KeyLength(int AMode);   // 16, 24, 32 (0 for an invalid mode)
+    static constexpr int Pbkdf2Iterations = 1000;
+
+    // PBKDF2 with HMAC-SHA1 (the key derivation of the container uses
+    // Pbkdf2Iterations and 2 * key length + 2 output bytes). False on failure.
+    static bool Pbkdf2HmacSha1(const uchar *password, int passwordLength, const uchar *salt, int saltLength,
+                               int iterations, uchar *out, int outLength);
 
 protected:
     // Derives AES key, HMAC key and verifier from password and salt (of
