@@ -1,6 +1,20 @@
 #include "foundation/FileUtils.h"
 
-#include <cerrno>
+#include "foundation/FileUtils_p.h"
+#include "foundation/LangUtils.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cmath>
+#include <vector>
+
+using namespace FileUtilsPlatform;
+
+// ---------------------------------------------------------------------------
+// Errors
 
 EExtFileStreamError::EExtFileStreamError(const QString &msg, int error)
     : std::runtime_error(msg.toStdString()), ErrorCode(error), FMessage(msg)
@@ -9,47 +23,300 @@ EExtFileStreamError::EExtFileStreamError(const QString &msg, int error)
 
 QString EExtFileStreamError::FormatTranslated(const char *text, const TFormatArgs &args)
 {
-    return SafeFormatArgs(QString::fromUtf8(text), args);
+    return SafeFormatArgs(Translate(text), args);
 }
 
-TExtFileStream::TExtFileStream(const QString &name, quint16, quint32) : FFileName(name)
+namespace FileUtilsPlatform {
+
+QString FullPathForMessage(const QString &name)
 {
-    throw EExtFileStreamError(QString(), ENOSYS);
+    return QDir::toNativeSeparators(QFileInfo(name).absoluteFilePath());
 }
-TExtFileStream::TExtFileStream(const QString &name, quint32, CreateNewTag) : FFileName(name)
+
+void RaiseStreamError(const QString &name, bool create, int error)
 {
-    throw EExtFileStreamError(QString(), ENOSYS);
+    const char *text = create ? N_("Cannot create file \"%s\". %s") : N_("Cannot open file \"%s\". %s");
+    throw EExtFileStreamError::CreateResFmt(text, error, FullPathForMessage(name),
+                                            SystemErrorText(error));
 }
-TExtFileStream::~TExtFileStream() = default;
+
+} // namespace FileUtilsPlatform
+
 std::unique_ptr<TExtFileStream> TExtFileStream::CreateNew(const QString &name, quint32 rights)
 {
     return std::unique_ptr<TExtFileStream>(new TExtFileStream(name, rights, CreateNewTag{}));
 }
-qint32 TExtFileStream::Read(void *, qint32, qint32 &readCount) { readCount = -1; return ENOSYS; }
-qint32 TExtFileStream::Write(const void *, qint32, qint32 &writeCount) { writeCount = -1; return ENOSYS; }
-qint32 TExtFileStream::Read(void *, qint32) { return -1; }
-qint32 TExtFileStream::Write(const void *, qint32) { return -1; }
-qint64 TExtFileStream::Seek(qint64, int) { return -1; }
-qint64 TExtFileStream::Position() const { return -1; }
-bool TExtFileStream::SetPosition(qint64) { return false; }
-qint64 TExtFileStream::Size() const { return -1; }
-qint32 TExtFileStream::SetSize(qint64) { return ENOSYS; }
-qint32 TExtFileStream::Flush() { return ENOSYS; }
-qint32 TExtFileStream::Close() { return 0; }
 
-quint32 GetFileAttributesOf(const QString &) { return faInvalid; }
-qint32 SetFileAttributesOf(const QString &, quint32) { return ENOSYS; }
-QString AttributeText(quint16) { return QString(); }
-TDateTimeValue UnixToDateTime(quint32 seconds) { return seconds / 86400.0 + 25569.0; }
-bool FileTimeToDateTime(TFileTime, TDateTimeValue &value) { value = 0; return false; }
-TFileTime DateTimeToFileTime(TDateTimeValue) { return 0; }
-TFileTime CurrentFileTime() { return 0; }
-qint32 GetFileData(const QString &, TFileData &, bool) { return ENOSYS; }
-bool FindFileData(const QString &, TFileData &) { return false; }
-TFileTime GetFileTimeStamp(const QString &) { return 0; }
-qint32 SetFileTimeStamp(const QString &, TFileTime, bool) { return ENOSYS; }
-void CopyFileData(const QString &, const QString &, qint32, qint32) { throw ECopyError(QString(), ENOSYS); }
-bool GetLinkTarget(const QString &, QString &) { return false; }
-qint32 GetShortcutInfo(const QString &, QString &, QString &, QString &, QString &, bool &) { return -1; }
-bool GetShortcutInfo(const QString &, QString &, QString &, QString &, QString &) { return false; }
-qint32 RecycleFolder(quintptr, const QString &) { return ENOSYS; }
+qint32 TExtFileStream::Read(void *buffer, qint32 count)
+{
+    qint32 done = 0;
+    return Read(buffer, count, done) == 0 ? done : -1;
+}
+
+qint32 TExtFileStream::Write(const void *buffer, qint32 count)
+{
+    qint32 done = 0;
+    return Write(buffer, count, done) == 0 ? done : -1;
+}
+
+bool TExtFileStream::SetPosition(qint64 position)
+{
+    return position >= 0 && Seek(position, soFromBeginning) == position;
+}
+
+// ---------------------------------------------------------------------------
+// Attribute letters
+
+QString AttributeText(quint16 attributes)
+{
+    QString text;
+    text += (attributes & faReadOnly) ? QLatin1Char('r') : QLatin1Char('-');
+    text += (attributes & faArchive) ? QLatin1Char('a') : QLatin1Char('-');
+    text += (attributes & faHidden) ? QLatin1Char('h') : QLatin1Char('-');
+    text += (attributes & faSysFile) ? QLatin1Char('s') : QLatin1Char('-');
+    if (attributes & faReparsePoint)
+        text += QLatin1Char('L');
+    return text;
+}
+
+// ---------------------------------------------------------------------------
+// Times
+
+namespace {
+
+constexpr qint64 TicksPerMs = 10000;
+constexpr qint64 MsPerDay = 86400000;
+// Days from 1601-01-01 (file time zero) to 1899-12-30 (date-time zero).
+constexpr qint64 FileTimeToDateTimeDays = 109205;
+// Milliseconds from 1601-01-01 to 1970-01-01.
+constexpr qint64 UnixEpochMs = 11644473600000;
+// 10000-01-01 00:00 as milliseconds since 1601-01-01: the first instant a
+// date-time value (years 1 to 9999) cannot hold.
+constexpr qint64 Year10000Ms = (2958466 + FileTimeToDateTimeDays) * MsPerDay;
+
+TDateTimeValue CurrentLocalDateTime()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const qint64 localMs = now.toMSecsSinceEpoch() + qint64(now.offsetFromUtc()) * 1000;
+    return double(localMs) / MsPerDay + 25569.0;
+}
+
+} // namespace
+
+TDateTimeValue UnixToDateTime(quint32 seconds)
+{
+    return double(seconds) / 86400.0 + 25569.0;
+}
+
+bool FileTimeToDateTime(TFileTime time, TDateTimeValue &value)
+{
+    if (time >= TFileTime(Year10000Ms) * TicksPerMs) {
+        value = CurrentLocalDateTime();
+        return false;
+    }
+    const qint64 ms = qint64(time / TicksPerMs);
+    // Whole days and the time of day separately, so that the fraction keeps
+    // millisecond precision.
+    const qint64 days = ms / MsPerDay - FileTimeToDateTimeDays;
+    const qint64 msOfDay = ms % MsPerDay;
+    if (days >= 0) {
+        value = double(days) + double(msOfDay) / MsPerDay;
+    } else {
+        // Before 1899-12-30 the date part counts backwards but the time of
+        // day still counts forwards (-1.25 is 1899-12-29 06:00).
+        value = double(days) - double(msOfDay) / MsPerDay;
+    }
+    return true;
+}
+
+TFileTime DateTimeToFileTime(TDateTimeValue value)
+{
+    if (!std::isfinite(value))
+        return 0;
+    const double wholeDays = std::trunc(value);
+    qint64 msOfDay = qint64(std::llround(std::fabs(value - wholeDays) * MsPerDay));
+    qint64 days = qint64(wholeDays);
+    if (msOfDay >= MsPerDay) { // rounding reached the next day
+        msOfDay -= MsPerDay;
+        days += value >= 0 ? 1 : -1;
+    }
+    const qint64 ms = (days + FileTimeToDateTimeDays) * MsPerDay + msOfDay;
+    if (days < -FileTimeToDateTimeDays || ms >= Year10000Ms)
+        return 0;
+    return TFileTime(ms) * TicksPerMs;
+}
+
+TFileTime CurrentFileTime()
+{
+    return TFileTime(QDateTime::currentMSecsSinceEpoch() + UnixEpochMs) * TicksPerMs;
+}
+
+TFileTime GetFileTimeStamp(const QString &name)
+{
+    TFileData data;
+    return GetFileData(name, data, true) == 0 ? data.LastWriteTime : 0;
+}
+
+qint32 SetFileTimeStamp(const QString &name, TFileTime time, bool check)
+{
+    if (check) {
+        // File times are UTC, so they are checked against the current UTC
+        // time, and the replacement is the current time as a true UTC file
+        // time. A time of 0 means "unknown" and is replaced as well.
+        TDateTimeValue value = 0;
+        const TFileTime latest = CurrentFileTime() + TFileTime(MsPerDay) * TicksPerMs;
+        if (time == 0 || !FileTimeToDateTime(time, value) || time > latest)
+            time = CurrentFileTime();
+    }
+    return SetLastWriteTime(name, time);
+}
+
+// ---------------------------------------------------------------------------
+// Copy
+
+namespace {
+
+[[noreturn]] void RaiseCopyError(const char *text, const QString &name, int error)
+{
+    throw ECopyError::CreateResFmt(text, error, QDir::toNativeSeparators(name));
+}
+
+// Removes the temporary destination on every way out unless the copy
+// completed and renamed it.
+class TTempFileGuard
+{
+public:
+    explicit TTempFileGuard(QString name) : FName(std::move(name)) {}
+    ~TTempFileGuard()
+    {
+        if (!FName.isEmpty())
+            RemoveFileQuietly(FName);
+    }
+    TTempFileGuard(const TTempFileGuard &) = delete;
+    TTempFileGuard &operator=(const TTempFileGuard &) = delete;
+    void Release() { FName.clear(); }
+
+private:
+    QString FName;
+};
+
+// Creates a new, hidden file beside target under a name nobody uses.
+std::unique_ptr<TExtFileStream> CreateTempBeside(const QString &target, QString &tempName)
+{
+    const QFileInfo info(target);
+    for (int attempt = 0;; ++attempt) {
+        const QString suffix = QString::number(QRandomGenerator::global()->generate64(), 36);
+        tempName = info.dir().filePath(QLatin1Char('.') + info.fileName() + QLatin1Char('.')
+                                       + suffix + QStringLiteral(".part"));
+        try {
+            return TExtFileStream::CreateNew(tempName);
+        } catch (const EExtFileStreamError &e) {
+            if (e.ErrorCode != FileExistsError || attempt >= 16)
+                throw;
+        }
+    }
+}
+
+quint16 CopyAttributes(const QString &source, qint32 attributes)
+{
+    if (attributes >= 0)
+        return quint16(attributes & 0xFFFF);
+    TFileData data;
+    return GetFileData(source, data, true) == 0 ? quint16(data.Attributes & 0xFFFF) : 0;
+}
+
+void CopyContents(TExtFileStream &source, TExtFileStream &destination, std::vector<char> &buffer,
+                  const QString &sourceName, const QString &destinationName)
+{
+    const qint32 bufferSize = qint32(buffer.size());
+    for (;;) {
+        qint32 readCount = 0;
+        if (const qint32 error = source.Read(buffer.data(), bufferSize, readCount))
+            RaiseCopyError(N_("Error reading from \"%s\""), sourceName, error);
+        if (readCount > 0) {
+            qint32 writeCount = 0;
+            if (const qint32 error = destination.Write(buffer.data(), readCount, writeCount))
+                RaiseCopyError(N_("Error writing to \"%s\""), destinationName, error);
+            if (writeCount < readCount)
+                RaiseCopyError(N_("Error writing to \"%s\""), destinationName, DiskFullError);
+        }
+        // Read fills the buffer unless the file ends.
+        if (readCount < bufferSize)
+            break;
+    }
+}
+
+} // namespace
+
+void CopyFileData(const QString &source, const QString &destination, qint32 attributes,
+                  qint32 bufferSize)
+{
+    if (source == destination || (!destination.isEmpty() && IsSameFile(source, destination)))
+        return;
+    if (destination.isEmpty() || !QFileInfo(source).isFile())
+        RaiseCopyError(N_("File not found: \"%s\""), source, FileNotFoundError);
+
+    if (bufferSize <= 0)
+        bufferSize = DefaultCopyBufferSize;
+    std::vector<char> buffer(static_cast<size_t>(bufferSize));
+    const TFileTime time = GetFileTimeStamp(source);
+    const quint16 attr = CopyAttributes(source, attributes);
+
+    std::unique_ptr<TExtFileStream> input;
+    try {
+        input = std::make_unique<TExtFileStream>(source, fmOpenRead | fmShareDenyNone);
+    } catch (const EExtFileStreamError &e) {
+        RaiseCopyError(N_("Error opening \"%s\""), source, e.ErrorCode);
+    }
+
+    // A regular destination is written under a temporary name and renamed
+    // when complete; a device or FIFO is written in place.
+    const QString target = CopyTargetOf(destination);
+    const bool inPlace = IsSpecialFile(target);
+    if (!inPlace && QFileInfo::exists(target)) {
+        if (const qint32 error = PrepareReplace(target))
+            RaiseCopyError(N_("Error creating \"%s\""), destination, error);
+    }
+    QString tempName;
+    std::unique_ptr<TExtFileStream> output;
+    try {
+        output = inPlace ? std::make_unique<TExtFileStream>(target, fmCreate)
+                         : CreateTempBeside(target, tempName);
+    } catch (const EExtFileStreamError &e) {
+        RaiseCopyError(N_("Error creating \"%s\""), destination, e.ErrorCode);
+    }
+    TTempFileGuard tempGuard(tempName);
+    if (!inPlace)
+        InheritFileSecurity(target, *output);
+
+    CopyContents(*input, *output, buffer, source, destination);
+    input.reset();
+    if (!inPlace) {
+        if (const qint32 error = output->Flush())
+            RaiseCopyError(N_("Error writing to \"%s\""), destination, error);
+    }
+    if (const qint32 error = output->Close())
+        RaiseCopyError(N_("Error writing to \"%s\""), destination, error);
+    output.reset();
+    if (inPlace)
+        return; // a device keeps its own time and permissions
+
+    if (const qint32 error = SetFileTimeStamp(tempName, time, true))
+        RaiseCopyError(N_("Error setting timestamps of \"%s\""), destination, error);
+    if (const qint32 error = SetFileAttributesOf(tempName, attr))
+        RaiseCopyError(N_("Error setting attributes of \"%s\""), destination, error);
+    if (const qint32 error = ReplaceFile(tempName, target))
+        RaiseCopyError(N_("Error creating \"%s\""), destination, error);
+    tempGuard.Release();
+    SyncFolderOf(target);
+}
+
+// ---------------------------------------------------------------------------
+// Shortcuts
+
+bool GetShortcutInfo(const QString &shortcut, QString &target, QString &arguments,
+                     QString &workingFolder, QString &description)
+{
+    bool runAsAdmin = false;
+    return GetShortcutInfo(shortcut, target, arguments, workingFolder, description, runAsAdmin) >= 0;
+}

@@ -87,10 +87,13 @@ inline constexpr int soFromEnd = 2;
 //
 // Sharing on POSIX, which has no mandatory sharing modes: the sharing bits
 // become advisory flock() locks that other TExtFileStreams (in this or another
-// process) respect: exclusive (0x10), deny read (0x30) and fmCreate take an
-// exclusive lock, deny write (0x20) a shared lock, deny none (0x40) and compat
-// (0) none. A lock that is held elsewhere fails the open with EWOULDBLOCK.
-// Programs that do not lock (other tools) are not kept out.
+// process) respect. Deny none (0x40) and deny write (0x20) take a shared lock;
+// exclusive (0x10), deny read (0x30) and compat (0, exclusive as on Windows)
+// take an exclusive one. fmCreate uses the sharing bits of its low byte
+// (fmCreate alone: exclusive); the file is emptied only after the lock is
+// held. A conflicting lock fails the open with EWOULDBLOCK. Programs that take
+// no locks (other tools) are not kept out; file systems without locks allow
+// everything.
 class TExtFileStream
 {
 public:

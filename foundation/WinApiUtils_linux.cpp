@@ -1,0 +1,103 @@
+// Linux side of WinApiUtils: the process list comes from /proc.
+
+#include "foundation/WinApiUtils.h"
+
+#include "foundation/WinApiUtils_p.h"
+
+#include <QDir>
+#include <QFile>
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <climits>
+#include <unistd.h>
+
+using namespace WinApiUtilsPlatform;
+
+namespace {
+
+const QString DefaultProcRoot = QStringLiteral("/proc");
+
+// The link text of /proc/<pid>/exe. The kernel appends " (deleted)" when the
+// executable was replaced while running (an update); the process still runs
+// that program, so the path is given without the mark.
+QString ReadExeLink(const QString &procRoot, qint64 pid)
+{
+    const QByteArray link = QFile::encodeName(procRoot + QLatin1Char('/') + QString::number(pid)
+                                              + QStringLiteral("/exe"));
+    char buffer[PATH_MAX + 16];
+    const ssize_t length = ::readlink(link.constData(), buffer, sizeof(buffer) - 1);
+    if (length <= 0)
+        return QString();
+    QString path = QFile::decodeName(QByteArray(buffer, int(length)));
+    const QString deletedMark = QStringLiteral(" (deleted)");
+    if (path.endsWith(deletedMark))
+        path.chop(deletedMark.size());
+    return path;
+}
+
+// The command name of a process (at most 15 bytes, cut by the kernel).
+QString ReadCommandName(const QString &procRoot, qint64 pid)
+{
+    QFile file(procRoot + QLatin1Char('/') + QString::number(pid) + QStringLiteral("/comm"));
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    QByteArray name = file.read(256);
+    if (name.endsWith('\n'))
+        name.chop(1);
+    return QFile::decodeName(name);
+}
+
+bool ProcessMatches(const QString &procRoot, qint64 pid, const QString &exeName, bool fullPath)
+{
+    if (fullPath)
+        return NamesExecutable(ReadExeLink(procRoot, pid), exeName);
+    if (NamesExecutable(ReadCommandName(procRoot, pid), exeName))
+        return true;
+    // The command name is cut to 15 bytes and can be changed by the program;
+    // the executable's base name covers longer names (readable for the
+    // user's own processes).
+    return NamesExecutable(QFileInfo(ReadExeLink(procRoot, pid)).fileName(), exeName);
+}
+
+} // namespace
+
+namespace WinApiUtilsPlatform {
+
+QString RunningExecutablePath()
+{
+    const QString path = ReadExeLink(DefaultProcRoot, qint64(::getpid()));
+    return path.isEmpty() ? QCoreApplication::applicationFilePath() : path;
+}
+
+} // namespace WinApiUtilsPlatform
+
+bool IsProgramRunningIn(const QString &procRoot, const QString &exeName, bool fullPath)
+{
+    if (exeName.isEmpty())
+        return false;
+    const QStringList entries = QDir(procRoot).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries) {
+        bool numeric = false;
+        const qint64 pid = entry.toLongLong(&numeric);
+        if (numeric && pid > 0 && ProcessMatches(procRoot, pid, exeName, fullPath))
+            return true;
+    }
+    return false;
+}
+
+QString GetProcessImagePathIn(const QString &procRoot, qint64 pid)
+{
+    return pid > 0 ? ReadExeLink(procRoot, pid) : QString();
+}
+
+bool IsProgramRunning(const QString &exeName, bool fullPath)
+{
+    return IsProgramRunningIn(DefaultProcRoot, exeName, fullPath);
+}
+
+QString GetProcessImagePath(qint64 pid)
+{
+    return GetProcessImagePathIn(DefaultProcRoot, pid);
+}
