@@ -1,0 +1,436 @@
+#include "packprobe/core/ExtFileTools.h"
+
+#include "packprobe/core/ExtFileDevice.h"
+
+#include "foundation/FileUtils.h"
+#include "foundation/LangUtils.h"
+#include "foundation/StringUtils.h"
+
+#include <QIODevice>
+#include <QtEndian>
+
+#include <array>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+// Platform parts (ExtFileTools_posix.cpp / ExtFileTools_win.cpp).
+QString SystemErrorText(int errorNumber);
+
+namespace {
+
+// Bounded reads over a device through a small buffer of its own (the
+// devices are unbuffered), with a failure flag that stays set: the parser
+// checks it once per step instead of after every byte. finish() moves the
+// device to the first byte not consumed.
+class THeaderReader
+{
+public:
+    explicit THeaderReader(QIODevice &device) : m_device(device), m_start(device.pos()) {}
+
+    bool failed() const { return m_failed; }
+    void fail() { m_failed = true; }
+    // Bytes delivered so far, including those of a failed short read.
+    qint64 consumed() const { return m_consumed; }
+
+    quint8 byte()
+    {
+        if (m_failed || (m_pos == m_length && !refill())) {
+            m_failed = true;
+            return 0;
+        }
+        ++m_consumed;
+        return m_buffer[m_pos++];
+    }
+    quint16 word()
+    {
+        std::array<uchar, 2> b{};
+        readInto(b.data(), b.size());
+        return qFromLittleEndian<quint16>(b.data());
+    }
+    qint64 int64()
+    {
+        std::array<uchar, 8> b{};
+        readInto(b.data(), b.size());
+        return qFromLittleEndian<qint64>(b.data());
+    }
+    // Copies count bytes (target may be null to skip them).
+    void readInto(uchar *target, qint64 count)
+    {
+        while (!m_failed && count > 0) {
+            if (m_pos == m_length && !refill()) {
+                m_failed = true;
+                break;
+            }
+            const qint64 piece = qMin(count, m_length - m_pos);
+            if (target) {
+                std::memcpy(target, m_buffer.data() + m_pos, size_t(piece));
+                target += piece;
+            }
+            m_pos += piece;
+            m_consumed += piece;
+            count -= piece;
+        }
+    }
+    void skip(qint64 count) { readInto(nullptr, count); }
+    // Bytes up to a zero byte, which is consumed too. Fails at the end of the
+    // data and when more than limit bytes come before the zero.
+    QByteArray zeroTerminated(qint64 limit, bool keep)
+    {
+        QByteArray text;
+        qint64 count = 0;
+        while (!m_failed) {
+            if (m_pos == m_length && !refill()) {
+                m_failed = true;
+                break;
+            }
+            const auto *begin = m_buffer.data() + m_pos;
+            const auto *zero = static_cast<const uchar *>(std::memchr(begin, 0, size_t(m_length - m_pos)));
+            const qint64 piece = zero ? zero - begin : m_length - m_pos;
+            count += piece;
+            if (count > limit) {
+                m_failed = true;
+                break;
+            }
+            if (keep)
+                text.append(reinterpret_cast<const char *>(begin), piece);
+            m_pos += piece;
+            m_consumed += piece;
+            if (zero) {
+                ++m_pos;
+                ++m_consumed;
+                break;
+            }
+        }
+        return text;
+    }
+    bool finish() { return m_device.seek(m_start + m_consumed); }
+
+private:
+    bool refill()
+    {
+        m_pos = 0;
+        m_length = qMax<qint64>(0, m_device.read(reinterpret_cast<char *>(m_buffer.data()),
+                                                 qint64(m_buffer.size())));
+        return m_length > 0;
+    }
+
+    QIODevice &m_device;
+    const qint64 m_start;
+    std::array<uchar, 4096> m_buffer{};
+    qint64 m_pos = 0;
+    qint64 m_length = 0;
+    qint64 m_consumed = 0;
+    bool m_failed = false;
+};
+
+// Walks the extra subfields. The two known ones are consumed with their
+// fixed sizes whatever their stored length says; a subfield that does not fit
+// into the XLEN bytes left fails the reader.
+void ReadExtraField(THeaderReader &reader, qint64 &cSize, qint64 &uSize, quint16 &keyMode)
+{
+    int remaining = reader.word();
+    while (!reader.failed() && remaining > 2) {
+        const quint16 id = reader.word();
+        remaining -= 2;
+        int needed = 0;
+        if (id == GzSubfieldSizes)
+            needed = 2 + 16;
+        else if (id == GzSubfieldKeyMode)
+            needed = 2 + 2;
+        else
+            needed = 2;
+        if (needed > remaining) {
+            reader.fail();
+            break;
+        }
+        const quint16 length = reader.word();
+        remaining -= 2;
+        if (id == GzSubfieldSizes) {
+            cSize = reader.int64();
+            uSize = reader.int64();
+            remaining -= 16;
+        } else if (id == GzSubfieldKeyMode) {
+            keyMode = reader.word();
+            remaining -= 2;
+        } else {
+            if (length > remaining) {
+                reader.fail();
+                break;
+            }
+            reader.skip(length);
+            remaining -= length;
+        }
+    }
+    reader.skip(remaining);
+}
+
+} // namespace
+
+int ReadGzHeader(QIODevice &stream, QString &name, quint32 &unixTime, qint32 &encMode,
+                 qint64 &cSize, qint64 &uSize)
+{
+    quint16 keyModeWord = 0;
+    return ReadGzHeader(stream, name, unixTime, encMode, cSize, uSize, keyModeWord);
+}
+
+int ReadGzHeader(QIODevice &stream, QString &name, quint32 &unixTime, qint32 &encMode,
+                 qint64 &cSize, qint64 &uSize, quint16 &keyModeWord)
+{
+    name.clear();
+    unixTime = 0;
+    keyModeWord = 0;
+
+    THeaderReader reader(stream);
+    std::array<uchar, 10> fixed{};
+    reader.readInto(fixed.data(), qint64(fixed.size()));
+    if (reader.consumed() < 2 || qFromLittleEndian<quint16>(fixed.data()) != 0x8B1F)
+        return GzHeaderIllegal;
+    if (reader.failed())
+        return GzHeaderReadError;
+
+    const quint8 flags = fixed[3];
+    const quint8 os = fixed[9];
+    unixTime = qFromLittleEndian<quint32>(fixed.data() + 4);
+    cSize = 0;
+    uSize = 0;
+
+    if (flags & GzFlagExtra)
+        ReadExtraField(reader, cSize, uSize, keyModeWord);
+    QByteArray rawName;
+    if (flags & GzFlagName)
+        rawName = reader.zeroTerminated(MaxGzNameBytes, true);
+    if (flags & GzFlagComment)
+        reader.zeroTerminated(std::numeric_limits<qint64>::max(), false);
+    if (flags & GzFlagHeaderCrc)
+        reader.skip(2);
+    if (reader.failed() || !reader.finish())
+        return GzHeaderReadError;
+
+    encMode = (flags & GzFlagEncrypted) ? qint32(keyModeWord) : -1;
+    name = os == 0 ? LegacyCodePageToUnicode(rawName) : QString::fromUtf8(rawName);
+
+    const qint64 dataStart = stream.pos();
+    const qint64 fileSize = stream.size();
+    if (dataStart < 0 || fileSize < dataStart)
+        return GzHeaderReadError;
+    if (cSize == 0)
+        cSize = qMax<qint64>(0, fileSize - dataStart - 8);
+    if (uSize == 0) {
+        std::array<uchar, 4> tail{};
+        if (fileSize < 4 || !stream.seek(fileSize - 4)
+            || stream.read(reinterpret_cast<char *>(tail.data()), 4) != 4
+            || !stream.seek(dataStart))
+            return GzHeaderReadError;
+        uSize = qFromLittleEndian<quint32>(tail.data());
+    }
+    return GzHeaderOk;
+}
+
+bool GetGzInfo(QIODevice &stream, TGzFileInfo &info, int *lastCode)
+{
+    info.Count = 1;
+    info.Attr = 0xFFFF;
+    const int code = ReadGzHeader(stream, info.Filename, info.UnixTime, info.EncMode, info.CSize,
+                                  info.USize);
+    if (lastCode)
+        *lastCode = code;
+    if (code != GzHeaderOk)
+        return false;
+    info.Encrypted = info.EncMode >= 0;
+    return true;
+}
+
+bool ReadGzInfo(const QString &fileName, TGzFileInfo &info, int *lastCode)
+{
+    bool ok = false;
+    {
+        TExtFileDevice stream(LongPathName(fileName), fmOpenRead | fmShareDenyNone);
+        ok = GetGzInfo(stream, info, lastCode);
+    }
+    if (ok) {
+        const quint32 attributes = FileAttributesNoFollow(fileName);
+        info.Attr = attributes == 0xFFFFFFFFu ? quint16(0xFFFF) : quint16(attributes & 0xFFFF);
+    }
+    return ok;
+}
+
+bool ReadGzTrailer(const QString &fileName, quint32 &checksum, quint32 &size)
+{
+    TExtFileDevice stream(LongPathName(fileName), fmOpenRead | fmShareDenyNone);
+    const qint64 fileSize = stream.size();
+    std::array<uchar, 8> trailer{};
+    if (fileSize < 8 || !stream.seek(fileSize - 8)
+        || stream.read(reinterpret_cast<char *>(trailer.data()), 8) != 8)
+        return false;
+    checksum = qFromLittleEndian<quint32>(trailer.data());
+    size = qFromLittleEndian<quint32>(trailer.data() + 4);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Error texts
+
+namespace {
+
+const char *const ErrorNumberTexts[] = {
+    nullptr,
+    N_("Could not create file"),
+    N_("Could not open file"),
+    N_("Could not close file"),
+    N_("Could not read from file"),
+    N_("Could not write to file"),
+    N_("Attributes could not be set"),
+    N_("Low disk space"),
+    N_("Illegal file header"),
+    N_("Corrupt file"),
+    N_("Encryption failed"),
+    N_("Decryption failed"),
+    N_("Verification failed"),
+    N_("Path too long"),
+    N_("File not found"),
+    N_("Timestamp could not be set"),
+    N_("Error copying document summary"),
+    N_("Timeout error on copying file"),
+    N_("Undefined stream"),
+    N_("Permissions could not be copied"),
+    N_("File already exists"),
+    N_("Size mismatch"),
+    N_("Could not open destination file for verification"),
+    N_("Could not create directory"),
+    N_("Could not read from FTP"),
+    N_("Could not write to FTP"),
+    N_("Could not connect to FTP server"),
+    N_("FTP connection was closed by server"),
+    N_("Could not open FTP data connection"),
+    N_("Timeout error on copying file via FTP"),
+    N_("Different content"),
+    N_("Error creating new zip segment"),
+    N_("Illegal zip signature"),
+    N_("Could not extract file"),
+    N_("Unsupported file format"),
+    N_("Could not rename temporary file"),
+    N_("Error reading next zip segment"),
+    N_("Error copying alternate data streams"),
+    N_("Error deleting file"),
+};
+constexpr quint32 LastNumberedError = 38;
+constexpr quint32 UserBreakError = 128;
+
+QString SeverityPrefix(quint32 code)
+{
+    switch (code & 0xF00) {
+    case 0x100: return Translate("Error - ");
+    case 0x200: return Translate("Warning - ");
+    case 0x300: return Translate("Error(2) - ");
+    default: return QString();
+    }
+}
+
+QString OperationName(quint32 code)
+{
+    static const char *const names[] = {nullptr,         N_("Copy"),    N_("gzip"),
+                                        N_("gunzip"),    N_("Zip"),     N_("Encrypt"),
+                                        N_("Decrypt"),   N_("Unzip")};
+    const quint32 op = (code & 0xF000) >> 12;
+    if (op == 0 || op >= std::size(names))
+        return QString();
+    return Translate(names[op]);
+}
+
+} // namespace
+
+QString FileErrorText(quint32 code, const QString &firstName, const QString &secondName)
+{
+    QString message = SeverityPrefix(code);
+    const quint32 number = code & 0xFF;
+    if (number == 0)
+        message = SystemErrorText(0);
+    else if (number <= LastNumberedError)
+        message += Translate(ErrorNumberTexts[number]);
+    else if (number == UserBreakError)
+        message += Translate("Terminated by user");
+    else
+        message += SafeFormat(Translate("Unknown error code ($%.8x)"), code);
+
+    const QString operation = OperationName(code);
+    if (firstName.isEmpty())
+        return operation.isEmpty() ? message : message + " (-> " + operation + ")";
+    if (secondName.isEmpty()) {
+        return operation.isEmpty() ? SafeFormat(message + ": \"%s\"", firstName)
+                                   : SafeFormat(message + ": \"%s\" (-> %s)", firstName, operation);
+    }
+    return operation.isEmpty()
+               ? SafeFormat(message + ": \"%s\" (%s)", firstName, secondName)
+               : SafeFormat(message + ": \"%s\" (%s) (-> %s)", firstName, secondName, operation);
+}
+
+// ---------------------------------------------------------------------------
+// Long names
+
+QString WindowsLongPathName(const QString &name)
+{
+    static const QString extendedPrefix = QStringLiteral("\\\\?\\");
+    if (name.startsWith(extendedPrefix))
+        return name;
+    if (name.startsWith(QLatin1String("\\\\")))
+        return QStringLiteral("\\\\?\\UNC\\") + name.mid(2);
+    if (name.size() >= 2 && name.at(1) != QLatin1Char(':'))
+        return name;
+    return name.size() >= 248 ? extendedPrefix + name : name;
+}
+
+quint32 FileAttributesNoFollow(const QString &fileName)
+{
+    return GetFileAttributesOf(LongPathName(fileName));
+}
+
+// ---------------------------------------------------------------------------
+// Legacy code page: Windows-1252, byte for byte. The five bytes the code page
+// leaves undefined map to the C1 control of the same value so that every
+// byte decodes to one code unit and encodes back to itself.
+
+namespace {
+
+constexpr char16_t Cp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+} // namespace
+
+QString Cp1252ToUnicode(const QByteArray &bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar *out = text.data();
+    for (const char c : bytes) {
+        const auto b = static_cast<uchar>(c);
+        *out++ = (b >= 0x80 && b < 0xA0) ? QChar(Cp1252High[b - 0x80]) : QChar(b);
+    }
+    return text;
+}
+
+QByteArray UnicodeToCp1252(const QString &text)
+{
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t u = text.at(i).unicode();
+        char out = '?';
+        // A character outside the basic plane becomes one '?', not two.
+        if (QChar::isHighSurrogate(u) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
+            out = static_cast<char>(u);
+        } else {
+            for (int k = 0; k < 32; ++k) {
+                if (Cp1252High[k] == u) {
+                    out = static_cast<char>(0x80 + k);
+                    break;
+                }
+            }
+        }
+        bytes.append(out);
+    }
+    return bytes;
+}

@@ -1,0 +1,25 @@
+// POSIX side of ExtFileTools: no length limit on names, Windows-1252 as the
+// legacy code page.
+#include "packprobe/core/ExtFileTools.h"
+
+#include <cstring>
+
+QString SystemErrorText(int errorNumber)
+{
+    return QString::fromLocal8Bit(std::strerror(errorNumber));
+}
+
+QString LongPathName(const QString &name)
+{
+    return name;
+}
+
+QString LegacyCodePageToUnicode(const QByteArray &bytes)
+{
+    return Cp1252ToUnicode(bytes);
+}
+
+QByteArray UnicodeToLegacyCodePage(const QString &text)
+{
+    return UnicodeToCp1252(text);
+}

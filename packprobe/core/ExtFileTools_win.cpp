@@ -1,0 +1,44 @@
+// Windows side of ExtFileTools: "\\?\" names and the system's ANSI code page.
+#include "packprobe/core/ExtFileTools.h"
+
+#include <QDir>
+
+#include <windows.h>
+
+QString SystemErrorText(int errorNumber)
+{
+    wchar_t *buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, DWORD(errorNumber), 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+    QString text = length ? QString::fromWCharArray(buffer, int(length)).trimmed() : QString();
+    LocalFree(buffer);
+    return text;
+}
+
+QString LongPathName(const QString &name)
+{
+    return WindowsLongPathName(QDir::toNativeSeparators(name));
+}
+
+QString LegacyCodePageToUnicode(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return QString();
+    const int length = MultiByteToWideChar(CP_ACP, 0, bytes.constData(), int(bytes.size()), nullptr, 0);
+    QString text(length, Qt::Uninitialized);
+    MultiByteToWideChar(CP_ACP, 0, bytes.constData(), int(bytes.size()),
+                        reinterpret_cast<LPWSTR>(text.data()), length);
+    return text;
+}
+
+QByteArray UnicodeToLegacyCodePage(const QString &text)
+{
+    if (text.isEmpty())
+        return QByteArray();
+    const auto *wide = reinterpret_cast<LPCWSTR>(text.utf16());
+    const int length = WideCharToMultiByte(CP_ACP, 0, wide, int(text.size()), nullptr, 0, nullptr, nullptr);
+    QByteArray bytes(length, Qt::Uninitialized);
+    WideCharToMultiByte(CP_ACP, 0, wide, int(text.size()), bytes.data(), length, nullptr, nullptr);
+    return bytes;
+}
