@@ -107,5 +107,7 @@ QString ReplaceChar(const QString &text, QChar from, QChar to);
 
 // True when some code unit with the top bits 11 is directly followed by one with
 // the top bits 10: what a UTF-8 lead and continuation byte leave behind after
-// being decoded as 8-bit text.
+// being decoded as 8-bit text. The follower also counts when it is what
+// Windows-1252 makes of a byte 0x80-0x9F (U+20AC for 0x80, U+201A for 0x82, ...),
+// so that text decoded with that code page ("Å‚" for "ł") is recognised too.
 bool IsMisreadUtf8(const QString &text);
