@@ -28,7 +28,8 @@ public:
     QString FileName() const { return m_fileName; }
 
     QString ReadString(const QString &section, const QString &key, const QString &def) const;
-    // Decimal, or hexadecimal marked with "$" or "0x"; anything else gives def.
+    // Decimal, or hexadecimal marked with "$" or "0x" (a 32-bit pattern:
+    // $FFFFFFFF is -1); anything else, or a value out of range, gives def.
     int ReadInteger(const QString &section, const QString &key, int def) const;
     // An integer value; non-zero is true. Anything else gives def.
     bool ReadBool(const QString &section, const QString &key, bool def) const;

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "foundation/PathUtils.h"
+
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 // Program start-up: the program's folder and name, the start-up settings file
 // (from the arguments of InitProgram and the command line), the library text
@@ -49,6 +53,33 @@ QString GetUserAppFolder(const QString &subFolder, bool create);
 // appFolder := GetUserAppFolder(AppSubFolder(), true); documentsFolder := the
 // user's documents folder with a trailing separator.
 void GetUserFolders(QString &appFolder, QString &documentsFolder);
+
+// The rules of the command line and of the settings location, written once for
+// both path forms so that each can be tested on every platform. With the
+// Windows style, "/" starts an option as well as "-", and a path is absolute
+// when it starts with "\" or holds a ":".
+namespace StartupRules {
+struct TCommandLine
+{
+    QString languageCode; // first two characters of the last -lang: value
+    QString settings;     // last -ini: value, placeholders expanded
+    bool portable = false;
+};
+
+// Reads the classic options of arguments (the first one, the program's name,
+// is skipped). expand replaces the placeholders of an -ini: value.
+TCommandLine ReadCommandLine(const QStringList &arguments, const TPathStyle &style,
+                             const QString &programFolder,
+                             const std::function<QString(const QString &)> &expand);
+// The settings file for this run: configFile as InitProgram formed it,
+// changed by the -ini: and -portable options. currentFolder resolves a
+// relative -ini: path.
+QString SettleConfigFile(const QString &configFile, const TCommandLine &commandLine,
+                         const TPathStyle &style, const QString &programFolder,
+                         const QString &currentFolder);
+// True when the argument starts a classic option.
+bool IsClassicOption(const QString &argument, const TPathStyle &style);
+} // namespace StartupRules
 
 // For tests only: forgets every start-up value and takes executablePath as the
 // running program's file (empty: the real executable).

@@ -1,3 +1,10 @@
 #include "foundation/LangUtils.h"
 
-QString SystemLanguageCode() { return {}; }
+#include <QLocale>
+
+// The first of the user's preferred interface languages ("de-CH").
+QString SystemLanguageCode()
+{
+    const QStringList languages = QLocale::system().uiLanguages();
+    return languages.isEmpty() ? QString() : LanguageCodeFromLocaleName(languages.first());
+}

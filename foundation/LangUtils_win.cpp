@@ -1,3 +1,11 @@
 #include "foundation/LangUtils.h"
 
-QString SystemLanguageCode() { return {}; }
+#include <windows.h>
+
+QString SystemLanguageCode()
+{
+    LANGID language = GetUserDefaultUILanguage();
+    if (language == 0)
+        language = GetUserDefaultLangID();
+    return LanguageCodeFromPrimaryLanguage(PRIMARYLANGID(language));
+}
