@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+struct TAnalysisReport;
+
+// The report of one analysis for the command line.
+
+// The three lists as "Field: Value" lines under their (translated) headings
+// "Header:", "Trailer:" and "Values computed from data:", then the message
+// when there is one. Lists without rows are left out.
+QString FormatReportText(const TAnalysisReport &report);
+
+// One JSON object with stable keys: file, header {filename, unix_time,
+// timestamp, attributes, compressed_size, uncompressed_size, encrypted,
+// key_mode}, trailer {crc32, size_mod_2_32}, computed {crc32,
+// compressed_size, uncompressed_size}, error {code, text} or null. CRCs are 8
+// upper-case hex digits; values the report leaves out are left out here.
+QByteArray FormatReportJson(const TAnalysisReport &report);

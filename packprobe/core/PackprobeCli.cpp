@@ -1,0 +1,172 @@
+#include "packprobe/core/PackprobeCli.h"
+
+#include "packprobe/core/GzReport.h"
+#include "packprobe/core/TerminalInput.h"
+
+#include "foundation/FileUtils.h"
+#include "foundation/LangUtils.h"
+#include "foundation/StringUtils.h"
+
+#include <QTextStream>
+
+#include <openssl/crypto.h>
+
+namespace {
+
+// Longer lines are cut; the container keeps only the first 128 bytes anyway.
+constexpr qsizetype MaxPasswordLine = 4096;
+
+bool TakeValue(const QStringList &arguments, qsizetype &index, const QString &option,
+               QString &value, QString &error)
+{
+    const QString &argument = arguments.at(index);
+    const QString prefix = option + QLatin1Char('=');
+    if (argument.startsWith(prefix)) {
+        value = argument.mid(prefix.size());
+    } else if (index + 1 < arguments.size()) {
+        value = arguments.at(++index);
+    } else {
+        error = SafeFormat(Translate("Option %s needs a value."), option);
+        return false;
+    }
+    if (value.isEmpty()) {
+        error = SafeFormat(Translate("Option %s needs a value."), option);
+        return false;
+    }
+    return true;
+}
+
+void WipeLine(QByteArray &line)
+{
+    if (!line.isEmpty())
+        OPENSSL_cleanse(line.data(), size_t(line.size()));
+    line.clear();
+}
+
+} // namespace
+
+bool ParseCommandLine(const QStringList &arguments, TCliOptions &options, QString &error)
+{
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        const QString name = argument.section(QLatin1Char('='), 0, 0);
+        if (argument == QLatin1String("--")) {
+            // Everything after it is a file name.
+            for (++i; i < arguments.size(); ++i) {
+                if (!options.File.isEmpty()) {
+                    error = Translate("Only one file can be analysed at a time.");
+                    return false;
+                }
+                options.File = arguments.at(i);
+            }
+            break;
+        }
+        if (name == QLatin1String("--report")) {
+            options.Report = true;
+            QString file;
+            if (!TakeValue(arguments, i, name, file, error))
+                return false;
+            if (!options.File.isEmpty() && options.File != file) {
+                error = Translate("Only one file can be analysed at a time.");
+                return false;
+            }
+            options.File = file;
+        } else if (argument == QLatin1String("--json")) {
+            options.Json = true;
+        } else if (argument == QLatin1String("--password-stdin")) {
+            options.PasswordStdin = true;
+        } else if (name == QLatin1String("--save")) {
+            if (!TakeValue(arguments, i, name, options.SaveTo, error))
+                return false;
+        } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            options.Help = true;
+        } else if (argument == QLatin1String("--version")) {
+            options.Version = true;
+        } else if (argument.startsWith(QLatin1String("--"))) {
+            error = SafeFormat(Translate("Unknown option: %s"), argument);
+            return false;
+        } else if (argument.startsWith(QLatin1Char('-'))) {
+            // A classic option (-lang:, -ini:, -portable): read by InitProgram.
+        } else {
+            if (!options.File.isEmpty()) {
+                error = Translate("Only one file can be analysed at a time.");
+                return false;
+            }
+            options.File = argument;
+        }
+    }
+    if (options.Help || options.Version)
+        return true;
+    const bool reportOnly = options.Json || options.PasswordStdin || !options.SaveTo.isEmpty();
+    if (reportOnly && !options.Report) {
+        error = Translate("--json, --password-stdin and --save need --report.");
+        return false;
+    }
+    return true;
+}
+
+QString UsageText()
+{
+    return Translate("Usage: packprobe [FILE]\n"
+                     "       packprobe --report FILE [--json] [--password-stdin] [--save OUT]\n"
+                     "\n"
+                     "Analyses a gz file of the backup program: header, trailer and the values\n"
+                     "that unpacking the data gives.\n"
+                     "\n"
+                     "  --report FILE     print the analysis of FILE instead of opening the window\n"
+                     "  --json            print one JSON object instead of the lists\n"
+                     "  --password-stdin  read the password of an encrypted file from the first\n"
+                     "                    line of standard input (else it is asked on the terminal)\n"
+                     "  --save OUT        save the unpacked data to OUT\n"
+                     "  --help            show this help\n"
+                     "  --version         show the version\n"
+                     "  -lang:CODE, -ini:PATH, -portable   language and settings location\n"
+                     "\n"
+                     "Exit status: 0 success, 1 the analysis reported an error, 2 bad usage.\n");
+}
+
+QString VersionText()
+{
+    return QStringLiteral("packprobe " MP_VERSION "\n" MP_DESCRIPTION "\n" MP_COPYRIGHT "\n");
+}
+
+bool TConsolePasswordProvider::askPassword(const QString &fileName, QByteArray &password)
+{
+    QByteArray line;
+    const bool got = m_fromStdin
+                         ? ReadStdinLine(line, MaxPasswordLine)
+                         : ReadHiddenLine(Translate("Password: "), line, MaxPasswordLine);
+    if (!got || line.isEmpty()) {
+        WipeLine(line);
+        return false;
+    }
+    QString text = QString::fromLocal8Bit(line);
+    WipeLine(line);
+    password = UnicodeToLegacyCodePage(text);
+    text.fill(QChar(0));
+    return true;
+}
+
+int RunReport(const TCliOptions &options, IPasswordProvider &passwords, QTextStream &out,
+              QTextStream &err)
+{
+    TGzAnalyzer analyzer;
+    const TAnalysisReport report = analyzer.AnalyzeFile(options.File, passwords);
+    if (options.Json)
+        out << QString::fromUtf8(FormatReportJson(report));
+    else
+        out << FormatReportText(report);
+    out.flush();
+    if (!report.succeeded())
+        return ExitAnalysisError;
+    if (!options.SaveTo.isEmpty()) {
+        try {
+            analyzer.SaveUnpackedData(options.SaveTo);
+        } catch (const EExtFileStreamError &error) {
+            err << error.message() << '\n';
+            err.flush();
+            return ExitAnalysisError;
+        }
+    }
+    return ExitSuccess;
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "packprobe/core/GzAnalysis.h"
+
+#include <QString>
+#include <QStringList>
+
+class QTextStream;
+
+// The command line of packprobe besides the window:
+//   packprobe [FILE]
+//   packprobe --report FILE [--json] [--password-stdin] [--save OUT]
+//   packprobe --help | --version
+// Classic options (-lang:, -ini:, -portable) belong to InitProgram and are
+// skipped here.
+
+inline constexpr int ExitSuccess = 0;
+inline constexpr int ExitAnalysisError = 1;
+inline constexpr int ExitUsage = 2;
+
+struct TCliOptions
+{
+    bool Report = false;
+    bool Json = false;
+    bool PasswordStdin = false;
+    bool Help = false;
+    bool Version = false;
+    QString File;     // the file to analyse (with or without --report)
+    QString SaveTo;   // --save OUT
+};
+
+// Parses the arguments without the program's name. False with a message for
+// bad usage.
+bool ParseCommandLine(const QStringList &arguments, TCliOptions &options, QString &error);
+
+QString UsageText();
+QString VersionText();
+
+// Passwords for the command line: the first line of standard input, or a
+// line typed on the terminal without echo. The line is taken as text of the
+// terminal's encoding and passed on in the legacy 8-bit code page, as the
+// password dialog does. No line, or an empty one, is no password.
+class TConsolePasswordProvider : public IPasswordProvider
+{
+public:
+    explicit TConsolePasswordProvider(bool fromStdin) : m_fromStdin(fromStdin) {}
+    bool askPassword(const QString &fileName, QByteArray &password) override;
+
+private:
+    bool m_fromStdin;
+};
+
+// Runs the analysis of options.File, prints the report (text or JSON) to out
+// and saves the unpacked data to options.SaveTo when given. Returns
+// ExitSuccess, or ExitAnalysisError when the analysis or the save failed.
+int RunReport(const TCliOptions &options, IPasswordProvider &passwords, QTextStream &out,
+              QTextStream &err);

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Line input for the command line, without echo for passwords.
+
+// True when standard input is an interactive terminal.
+bool StdinIsTerminal();
+
+// Reads one line from standard input (without its line end). False at the end
+// of the input before any byte. The line is bounded by maxBytes; the rest of
+// a longer line is read and dropped.
+bool ReadStdinLine(QByteArray &line, qsizetype maxBytes);
+
+// Shows prompt on the terminal, reads one line with echo switched off and
+// restores the terminal. False when there is no terminal or the input ends.
+bool ReadHiddenLine(const QString &prompt, QByteArray &line, qsizetype maxBytes);
