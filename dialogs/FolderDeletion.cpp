@@ -1,0 +1,97 @@
+#include "dialogs/FolderDeletion.h"
+
+#include "foundation/PathUtils.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+bool TFolderRemover::RemoveFile(const QString &path)
+{
+    if (IsLinkEntry(path))
+        return RemoveLinkEntry(path);
+    PrepareFileForDeletion(path);
+    return QFile::remove(path);
+}
+
+bool TFolderRemover::RemoveDir(const QString &path)
+{
+    PrepareFolderForRemoval(path);
+    return QDir().rmdir(path);
+}
+
+namespace {
+
+// Entries of any kind, hidden and system ones (broken links, sockets, …)
+// included, without "." and "..".
+QFileInfoList FolderEntries(const QString &folder)
+{
+    return QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                          QDir::NoDotAndDotDot,
+                                      QDir::NoSort);
+}
+
+bool IsRealFolder(const QFileInfo &entry)
+{
+    return entry.isDir() && !IsLinkEntry(entry.filePath());
+}
+
+QString SubFolderPath(const QString &subFolder, const QString &name)
+{
+    return subFolder.isEmpty() ? name : AddBackslash(subFolder) + name;
+}
+
+} // namespace
+
+void DeleteFolderTree(const QString &base, const QString &subFolder, bool deleteTop,
+                      TDeletionCounts &counts, TFolderRemover &remover)
+{
+    const QString folder = subFolder.isEmpty() ? base : AddBackslash(base) + subFolder;
+    const QFileInfo folderInfo(folder);
+    if (IsLinkEntry(folder)) {
+        // The chosen folder itself is a link: remove the link, keep its target.
+        if (deleteTop || !subFolder.isEmpty()) {
+            if (remover.RemoveFile(folder))
+                ++counts.Files;
+            else
+                ++counts.Errors;
+        }
+        return;
+    }
+    if (!folderInfo.isDir())
+        return;
+
+    const QFileInfoList entries = FolderEntries(folder);
+    for (const QFileInfo &entry : entries)
+        if (IsRealEntryName(entry.fileName()) && IsRealFolder(entry))
+            DeleteFolderTree(base, SubFolderPath(subFolder, entry.fileName()), deleteTop, counts,
+                             remover);
+
+    unsigned seen = 0;
+    unsigned deleted = 0;
+    for (const QFileInfo &entry : entries) {
+        if (IsRealFolder(entry))
+            continue;
+        ++seen;
+        if (remover.RemoveFile(entry.filePath())) {
+            ++counts.Files;
+            ++deleted;
+        } else {
+            ++counts.Errors;
+        }
+    }
+
+    if (deleted == seen && (deleteTop || !subFolder.isEmpty())) {
+        if (remover.RemoveDir(folder))
+            ++counts.Dirs;
+        else
+            ++counts.Errors;
+    }
+}
+
+void DeleteFolderTree(const QString &base, const QString &subFolder, bool deleteTop,
+                      TDeletionCounts &counts)
+{
+    TFolderRemover remover;
+    DeleteFolderTree(base, subFolder, deleteTop, counts, remover);
+}
