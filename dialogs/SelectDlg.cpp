@@ -258,19 +258,21 @@ int TSelectDialog::Execute(const QPoint &APos, const QString &ATitle, const QStr
     setFixedSize(layout.client);
     FSelection = -1;
 
-    // Tab order: the message first, then (with a screen reader) the check box,
-    // then the buttons; without a screen reader the check box comes last.
-    QWidget *previous = stCaption;
-    const auto chain = [&previous](QWidget *next) {
-        QWidget::setTabOrder(previous, next);
-        previous = next;
-    };
-    if (FActiveScreenReader && input.hasOption)
-        chain(cbOption);
+    // Tab order: the message first (it takes the focus only with a screen
+    // reader, and then the check box follows it), then the buttons; without a
+    // screen reader the check box comes after all buttons.
+    QList<QWidget *> tabOrder;
+    if (FActiveScreenReader) {
+        tabOrder.append(stCaption);
+        if (input.hasOption)
+            tabOrder.append(cbOption);
+    }
     for (QPushButton *button : FButtons)
-        chain(button);
+        tabOrder.append(button);
     if (!FActiveScreenReader && input.hasOption)
-        chain(cbOption);
+        tabOrder.append(cbOption);
+    for (qsizetype i = 1; i < tabOrder.size(); ++i)
+        QWidget::setTabOrder(tabOrder.at(i - 1), tabOrder.at(i));
 
     if (FActiveScreenReader)
         stCaption->setFocus();
