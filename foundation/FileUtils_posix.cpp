@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <cerrno>
 #include <climits>
@@ -459,18 +460,55 @@ qint32 GetShortcutInfo(const QString &shortcut, QString &target, QString &argume
     return qint32(0x80004001u); // not implemented: this platform has no shortcut files
 }
 
+namespace {
+
+// QFile::moveToTrash (Qt 6.4) moves the item into "files" below the current
+// working folder and reports success when it cannot establish a trash folder
+// (for instance when the user's data folder does not exist); the path it gives
+// back is then relative. Puts such an item back where it was.
+void UndoStrayTrashMove(const QString &original, const QString &pathInTrash, bool hadFiles,
+                        bool hadInfo)
+{
+    const QDir current = QDir::current();
+    ::rename(Native(current.absoluteFilePath(pathInTrash)).constData(), Native(original).constData());
+    const QString info = QStringLiteral("info/") + QFileInfo(pathInTrash).fileName()
+                         + QStringLiteral(".trashinfo");
+    ::unlink(Native(current.absoluteFilePath(info)).constData());
+    if (!hadFiles)
+        ::rmdir(Native(current.absoluteFilePath(QStringLiteral("files"))).constData());
+    if (!hadInfo)
+        ::rmdir(Native(current.absoluteFilePath(QStringLiteral("info"))).constData());
+}
+
+} // namespace
+
 qint32 RecycleFolder(quintptr, const QString &folder)
 {
-    QString name = QDir::cleanPath(folder);
-    struct stat st;
-    if (folder.isEmpty() || ::lstat(Native(name).constData(), &st) != 0)
+    if (folder.isEmpty())
         return ENOENT;
+    const QString name = QFileInfo(QDir::cleanPath(folder)).absoluteFilePath();
+    struct stat st;
+    if (::lstat(Native(name).constData(), &st) != 0)
+        return errno;
     if (!S_ISDIR(st.st_mode))
         return ENOTDIR;
+    // The home trash lives in the user's data folder, which a fresh account
+    // may not have yet.
+    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (!dataHome.isEmpty())
+        QDir().mkpath(dataHome);
+
+    const QDir current = QDir::current();
+    const bool hadFiles = current.exists(QStringLiteral("files"));
+    const bool hadInfo = current.exists(QStringLiteral("info"));
+    QString pathInTrash;
     errno = 0;
-    if (QFile::moveToTrash(name))
+    if (!QFile::moveToTrash(name, &pathInTrash))
+        return errno != 0 ? errno : EIO;
+    if (QDir::isAbsolutePath(pathInTrash))
         return 0;
-    return errno != 0 ? errno : EIO;
+    UndoStrayTrashMove(name, pathInTrash, hadFiles, hadInfo);
+    return ENOTSUP; // no trash can be reached for this folder
 }
 
 // ---------------------------------------------------------------------------
