@@ -338,6 +338,15 @@ QString OperationName(quint32 code)
     return Translate(names[op]);
 }
 
+// The code in lower-case hexadecimal digits, as the backup program shows it
+// (SafeFormat writes upper-case ones).
+QString UnknownCodeText(quint32 code)
+{
+    const QString upper = QStringLiteral("%1").arg(code, 8, 16, QLatin1Char('0')).toUpper();
+    QString text = SafeFormat(Translate("Unknown error code ($%.8x)"), code);
+    return text.replace(upper, upper.toLower());
+}
+
 } // namespace
 
 QString FileErrorText(quint32 code, const QString &firstName, const QString &secondName)
@@ -351,7 +360,7 @@ QString FileErrorText(quint32 code, const QString &firstName, const QString &sec
     else if (number == UserBreakError)
         message += Translate("Terminated by user");
     else
-        message += SafeFormat(Translate("Unknown error code ($%.8x)"), code);
+        message += UnknownCodeText(code);
 
     const QString operation = OperationName(code);
     if (firstName.isEmpty())
