@@ -37,7 +37,7 @@ QString ReadExeLink(const QString &procRoot, qint64 pid)
     return path;
 }
 
-// The command name of a process (at most 15 bytes, cut by the kernel).
+// The command name of a process.
 QString ReadCommandName(const QString &procRoot, qint64 pid)
 {
     QFile file(procRoot + QLatin1Char('/') + QString::number(pid) + QStringLiteral("/comm"));
@@ -49,16 +49,31 @@ QString ReadCommandName(const QString &procRoot, qint64 pid)
     return QFile::decodeName(name);
 }
 
+// The kernel keeps at most 15 bytes of a command name.
+constexpr int CommandNameLimit = 15;
+
+// A command name of full length that begins the executable's longer base name
+// is that name cut short: "Thunderbird.exe" of a program "Thunderbird.exe.bak"
+// must not count as "Thunderbird.exe".
+bool IsCutCommandName(const QString &command, const QString &exeBaseName)
+{
+    return QFile::encodeName(command).size() >= CommandNameLimit
+           && exeBaseName.size() > command.size() && exeBaseName.startsWith(command);
+}
+
 bool ProcessMatches(const QString &procRoot, qint64 pid, const QString &exeName, bool fullPath)
 {
+    const QString image = ReadExeLink(procRoot, pid);
     if (fullPath)
-        return NamesExecutable(ReadExeLink(procRoot, pid), exeName);
-    if (NamesExecutable(ReadCommandName(procRoot, pid), exeName))
+        return NamesExecutable(image, exeName);
+    // The executable's base name (readable for the user's own processes), or
+    // the command name, which also covers programs run by an interpreter or
+    // loader and processes of other users.
+    const QString baseName = QFileInfo(image).fileName();
+    if (NamesExecutable(baseName, exeName))
         return true;
-    // The command name is cut to 15 bytes and can be changed by the program;
-    // the executable's base name covers longer names (readable for the
-    // user's own processes).
-    return NamesExecutable(QFileInfo(ReadExeLink(procRoot, pid)).fileName(), exeName);
+    const QString command = ReadCommandName(procRoot, pid);
+    return NamesExecutable(command, exeName) && !IsCutCommandName(command, baseName);
 }
 
 } // namespace
