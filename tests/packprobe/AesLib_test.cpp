@@ -105,7 +105,8 @@ TEST_P(AesPbkdf2Test, MatchesRfc6070)
     EXPECT_EQ(out.toHex(), expected.toHex());
 }
 
-INSTANTIATE_TEST_SUITE_P(Rfc6070, AesPbkdf2Test, testing::ValuesIn(Pbkdf2Cases));
+INSTANTIATE_TEST_SUITE_P(Rfc6070, AesPbkdf2Test, testing::ValuesIn(Pbkdf2Cases),
+                         [](const auto &info) { return "Vector" + std::to_string(info.index + 1); });
 
 // --- Known containers ------------------------------------------------------
 // Computed independently: PBKDF2-HMAC-SHA1 (1000 iterations), AES-ECB over
@@ -562,9 +563,12 @@ TEST_P(AesKeyModeTest, FollowsTheKeyModeRule)
     EXPECT_EQ(crypt.BufSize(), 0x80000);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lengths, AesKeyModeTest, testing::ValuesIn(KeyModeCases));
+INSTANTIATE_TEST_SUITE_P(Lengths, AesKeyModeTest, testing::ValuesIn(KeyModeCases), [](const auto &info) {
+    return "Length" + std::to_string(info.param.PasswordLength) + "_Mode"
+           + (info.param.Mode < 0 ? "Minus" + std::to_string(-info.param.Mode) : std::to_string(info.param.Mode));
+});
 
-TEST(AesKeyModeTest2, AutomaticModeLaterClearsFixedKey)
+TEST(AesKeyModeRuleTest, AutomaticModeLaterClearsFixedKey)
 {
     TEncryption crypt(QByteArray(40, 'x'), 3, 64);
     crypt.SetKeyMode(0);
