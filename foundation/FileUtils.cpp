@@ -200,14 +200,19 @@ private:
     QString FName;
 };
 
-// Creates a new, hidden file beside target under a name nobody uses.
+// Creates a new, hidden file beside target under a name nobody uses. The
+// target's name is shortened so that the temporary name stays within the
+// file systems' 255-byte limit.
 std::unique_ptr<TExtFileStream> CreateTempBeside(const QString &target, QString &tempName)
 {
     const QFileInfo info(target);
+    QString stem = info.fileName().left(64);
+    if (!stem.isEmpty() && stem.back().isHighSurrogate())
+        stem.chop(1);
     for (int attempt = 0;; ++attempt) {
         const QString suffix = QString::number(QRandomGenerator::global()->generate64(), 36);
-        tempName = info.dir().filePath(QLatin1Char('.') + info.fileName() + QLatin1Char('.')
-                                       + suffix + QStringLiteral(".part"));
+        tempName = info.dir().filePath(QLatin1Char('.') + stem + QLatin1Char('.') + suffix
+                                       + QStringLiteral(".part"));
         try {
             return TExtFileStream::CreateNew(tempName);
         } catch (const EExtFileStreamError &e) {

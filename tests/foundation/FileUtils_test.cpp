@@ -315,6 +315,17 @@ TEST_F(CopyFileDataTest, SizesAroundTheBufferSize)
     }
 }
 
+TEST_F(CopyFileDataTest, LongestDestinationNames)
+{
+    const QString source = writeFile("s.txt", "long");
+    const QString ascii = path(QString(255, QLatin1Char('n')));
+    const QString wide = path(QString(126, QChar(0x00FC)) + QStringLiteral("end")); // 255 bytes in UTF-8
+    EXPECT_NO_THROW(CopyFileData(source, ascii));
+    EXPECT_NO_THROW(CopyFileData(source, wide));
+    EXPECT_EQ(readFile(ascii), QByteArray("long"));
+    EXPECT_EQ(readFile(wide), QByteArray("long"));
+}
+
 TEST_F(CopyFileDataTest, NonPositiveBufferSizeUsesDefault)
 {
     const QString source = writeFile("s.txt", "some data");
