@@ -1,0 +1,259 @@
+#include "packprobe/core/GzAnalysis.h"
+#include "packprobe/core/GzUnpack.h"
+
+#include "GzTestFiles.h"
+#include "support/TempDir.h"
+
+#include "foundation/FileUtils.h"
+
+#include <QDate>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+
+using namespace GzTest;
+
+namespace {
+
+class FixedPassword : public IPasswordProvider
+{
+public:
+    explicit FixedPassword(std::optional<QByteArray> password) : m_password(std::move(password)) {}
+    bool askPassword(const QString &, QByteArray &password) override
+    {
+        ++asked;
+        if (!m_password)
+            return false;
+        password = *m_password;
+        return true;
+    }
+    int asked = 0;
+
+private:
+    std::optional<QByteArray> m_password;
+};
+
+QStringList Fields(const QList<TReportRow> &rows)
+{
+    QStringList fields;
+    for (const TReportRow &row : rows)
+        fields.append(row.Field);
+    return fields;
+}
+
+QString Value(const QList<TReportRow> &rows, const QString &field)
+{
+    for (const TReportRow &row : rows) {
+        if (row.Field == field)
+            return row.Value;
+    }
+    return QStringLiteral("<missing>");
+}
+
+class GzAnalysisTest : public TempDirTest
+{
+protected:
+    TGzAnalyzer analyzer;
+};
+
+TEST_F(GzAnalysisTest, PlainFileGivesSixTwoAndThreeRows)
+{
+    const QByteArray plain = SampleText(1234567);
+    const QString file = writeFile("plain.gz", WriteGz(plain, PlainOptions("docs/report.txt")));
+    FixedPassword passwords(QByteArray("unused"));
+    const TAnalysisReport report = analyzer.AnalyzeFile(file, passwords);
+
+    ASSERT_TRUE(report.succeeded()) << report.Message.toStdString();
+    EXPECT_EQ(passwords.asked, 0);
+    EXPECT_EQ(Fields(report.HeaderRows), (QStringList{"Filename", "Timestamp", "Attributes",
+                                                      "Compressed size", "Uncompressed size",
+                                                      "Encrypted"}));
+    EXPECT_EQ(Fields(report.TrailerRows), (QStringList{"Checksum", "Size mod 2^32"}));
+    EXPECT_EQ(Fields(report.DataRows),
+              (QStringList{"Checksum", "Compressed size", "Uncompressed size"}));
+    EXPECT_EQ(Value(report.HeaderRows, "Filename"), "docs/report.txt");
+    EXPECT_EQ(Value(report.HeaderRows, "Uncompressed size"), "1 234 567");
+    EXPECT_EQ(Value(report.HeaderRows, "Encrypted"), "no");
+    EXPECT_EQ(Value(report.HeaderRows, "Attributes"), "-a--");
+    EXPECT_EQ(Value(report.TrailerRows, "Checksum"), FormatChecksum(Crc(plain)));
+    EXPECT_EQ(Value(report.DataRows, "Checksum"), FormatChecksum(Crc(plain)));
+    EXPECT_EQ(Value(report.DataRows, "Uncompressed size"), "1 234 567");
+    EXPECT_EQ(Value(report.DataRows, "Compressed size"), Value(report.HeaderRows, "Compressed size"));
+    EXPECT_TRUE(report.Message.isEmpty());
+    EXPECT_EQ(report.SaveEnabled, std::optional<bool>(true));
+    EXPECT_EQ(report.SaveName, "report.txt");
+    EXPECT_EQ(readFile(analyzer.ScratchFile()), plain);
+}
+
+TEST_F(GzAnalysisTest, EncryptedFileGivesSevenOneAndTwoRowsAndAsksOnce)
+{
+    const QByteArray plain = SampleText(70000);
+    const QString file = writeFile("secret.gze", WriteGz(plain, EncryptedOptions("geheim", 2)));
+    FixedPassword passwords(QByteArray("geheim"));
+    const TAnalysisReport report = analyzer.AnalyzeFile(file, passwords);
+
+    ASSERT_TRUE(report.succeeded()) << report.Message.toStdString();
+    EXPECT_EQ(passwords.asked, 1);
+    EXPECT_EQ(report.HeaderRows.size(), 7);
+    EXPECT_EQ(Value(report.HeaderRows, "Encrypted"), "yes");
+    EXPECT_EQ(Value(report.HeaderRows, "Encryption depth"), "192 bit");
+    EXPECT_EQ(Fields(report.TrailerRows), QStringList{"Size mod 2^32"});
+    EXPECT_EQ(Fields(report.DataRows), (QStringList{"Compressed size", "Uncompressed size"}));
+    EXPECT_EQ(readFile(analyzer.ScratchFile()), plain);
+}
+
+TEST_F(GzAnalysisTest, NoPasswordAndWrongPassword)
+{
+    const QString file = writeFile("secret.gze", WriteGz(SampleText(1000), EncryptedOptions("pw", 1)));
+    FixedPassword none(std::nullopt);
+    TAnalysisReport report = analyzer.AnalyzeFile(file, none);
+    EXPECT_EQ(report.Stage, TAnalysisStage::NoPassword);
+    EXPECT_EQ(report.DataRows.size(), 1);
+    EXPECT_EQ(Value(report.DataRows, "Error"), "No password");
+    EXPECT_EQ(report.SaveEnabled, std::optional<bool>(false));
+    EXPECT_TRUE(report.Message.isEmpty());
+    EXPECT_EQ(report.HeaderRows.size(), 7);
+
+    FixedPassword wrong(QByteArray("wrong"));
+    report = analyzer.AnalyzeFile(file, wrong);
+    EXPECT_EQ(report.Stage, TAnalysisStage::UnpackError);
+    EXPECT_EQ(report.ErrorCode, 11u);
+    EXPECT_EQ(Value(report.DataRows, "Error"), "Decryption failed");
+    EXPECT_EQ(report.Message, "Error unpacking file: Decryption failed");
+    EXPECT_EQ(report.SaveEnabled, std::optional<bool>(false));
+    EXPECT_FALSE(analyzer.HasUnpackedData());
+    EXPECT_THROW(analyzer.SaveUnpackedData(path("saved.txt")), ECopyError);
+}
+
+TEST_F(GzAnalysisTest, EarlyStopsLeaveTheSaveButtonAlone)
+{
+    FixedPassword passwords(std::nullopt);
+    TAnalysisReport report = analyzer.AnalyzeFile(path("missing.gz"), passwords);
+    EXPECT_EQ(report.Stage, TAnalysisStage::FileNotFound);
+    EXPECT_EQ(report.Message, "File not found!");
+    EXPECT_FALSE(report.ListsCleared);
+    EXPECT_FALSE(report.SaveEnabled.has_value());
+
+    report = analyzer.AnalyzeFile(QString(), passwords);
+    EXPECT_EQ(report.Message, "File not found!");
+
+    report = analyzer.AnalyzeFile(writeFile("text.gz", "not a gz file"), passwords);
+    EXPECT_EQ(report.Stage, TAnalysisStage::HeaderError);
+    EXPECT_EQ(report.Message, "Error reading gz header!");
+    EXPECT_EQ(report.ErrorCode, 8u);
+    EXPECT_TRUE(report.ListsCleared);
+    EXPECT_TRUE(report.HeaderRows.isEmpty());
+    EXPECT_FALSE(report.SaveEnabled.has_value());
+
+    report = analyzer.AnalyzeFile(dir(), passwords);
+    EXPECT_EQ(report.Stage, TAnalysisStage::FileNotFound);
+}
+
+TEST_F(GzAnalysisTest, DamagedDataIsReportedWithTheCodeText)
+{
+    QByteArray gz = WriteGz(SampleText(50000), PlainOptions());
+    gz.truncate(60);
+    gz.append(QByteArray(40, '\xFF'));
+    FixedPassword passwords(std::nullopt);
+    const TAnalysisReport report = analyzer.AnalyzeFile(writeFile("damaged.gz", gz), passwords);
+    EXPECT_EQ(report.Stage, TAnalysisStage::UnpackError);
+    EXPECT_EQ(report.Message, "Error unpacking file: Could not read from file");
+    EXPECT_EQ(Fields(report.DataRows), QStringList{"Error"});
+    EXPECT_EQ(report.TrailerRows.size(), 2);
+}
+
+TEST_F(GzAnalysisTest, SavesTheUnpackedDataOfTheLastSuccess)
+{
+    const QByteArray plain = SampleText(300000);
+    FixedPassword passwords(std::nullopt);
+    ASSERT_TRUE(analyzer.AnalyzeFile(writeFile("a.gz", WriteGz(plain, PlainOptions())), passwords)
+                    .succeeded());
+    // A later failure before unpacking keeps the data.
+    analyzer.AnalyzeFile(writeFile("bad.gz", "xx"), passwords);
+    const QString saved = path("out/saved.txt");
+    QDir().mkpath(path("out"));
+    analyzer.SaveUnpackedData(saved);
+    EXPECT_EQ(readFile(saved), plain);
+}
+
+TEST_F(GzAnalysisTest, ScratchFolderIsPrivateAndPerAnalyzer)
+{
+    FixedPassword passwords(std::nullopt);
+    TGzAnalyzer other;
+    const QString file = writeFile("a.gz", WriteGz("one", PlainOptions()));
+    ASSERT_TRUE(analyzer.AnalyzeFile(file, passwords).succeeded());
+    ASSERT_TRUE(other.AnalyzeFile(writeFile("b.gz", WriteGz("two", PlainOptions())), passwords)
+                    .succeeded());
+    EXPECT_NE(analyzer.ScratchFile(), other.ScratchFile());
+    EXPECT_EQ(readFile(analyzer.ScratchFile()), "one");
+    EXPECT_EQ(readFile(other.ScratchFile()), "two");
+#ifndef Q_OS_WIN
+    const QFileInfo folder(QFileInfo(analyzer.ScratchFile()).absolutePath());
+    EXPECT_EQ(folder.permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser),
+              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_EQ(QFileInfo(analyzer.ScratchFile()).permissions()
+                  & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup
+                     | QFileDevice::WriteOther),
+              QFileDevice::Permissions());
+#endif
+
+    // The folder goes with its analyzer.
+    std::optional<TGzAnalyzer> shortLived(std::in_place);
+    ASSERT_TRUE(shortLived->AnalyzeFile(file, passwords).succeeded());
+    const QString folderName = QFileInfo(shortLived->ScratchFile()).absolutePath();
+    ASSERT_TRUE(QFileInfo::exists(folderName));
+    shortLived.reset();
+    EXPECT_FALSE(QFileInfo::exists(folderName));
+}
+
+// ---------------------------------------------------------------------------
+
+struct SaveNameCase
+{
+    const char *stored;
+    const char *offered;
+};
+
+constexpr SaveNameCase SaveNameCases[] = {
+    {"report.txt", "report.txt"},
+    {"C:\\Users\\me\\report.txt", "report.txt"},
+    {"../../etc/passwd", "passwd"},
+    {"/absolute/path/x.doc", "x.doc"},
+    {"folder/", ""},
+    {"..", ""},
+    {"C:evil.txt", "evil.txt"},
+    {"", ""},
+};
+
+class SaveNames : public ::testing::TestWithParam<SaveNameCase>
+{
+};
+
+TEST_P(SaveNames, OfferOnlyTheLastComponent)
+{
+    EXPECT_EQ(SafeSaveName(QString::fromUtf8(GetParam().stored)).toStdString(), GetParam().offered);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, SaveNames, ::testing::ValuesIn(SaveNameCases));
+
+TEST(ReportTexts, FormatsOfTheRows)
+{
+    EXPECT_EQ(FormatChecksum(43981), "0000ABCD");
+    EXPECT_EQ(FormatChecksum(0xFFFFFFFF), "FFFFFFFF");
+    EXPECT_EQ(FormatSizeGrouped(1234567), "1 234 567");
+    EXPECT_EQ(FormatSizeGrouped(0), "0");
+    EXPECT_EQ(EncryptionDepthName(0), "auto");
+    EXPECT_EQ(EncryptionDepthName(1), "128 bit");
+    EXPECT_EQ(EncryptionDepthName(2), "192 bit");
+    EXPECT_EQ(EncryptionDepthName(3), "256 bit");
+    EXPECT_EQ(EncryptionDepthName(7), "unknown (7)");
+
+    const QLocale locale;
+    EXPECT_EQ(FormatGzTimestamp(0), locale.toString(QDate(1970, 1, 1), QLocale::ShortFormat));
+    const QString noon = FormatGzTimestamp(86400 + 43200 + 61);
+    EXPECT_TRUE(noon.startsWith(locale.toString(QDate(1970, 1, 2), QLocale::ShortFormat) + " "))
+        << noon.toStdString();
+    EXPECT_TRUE(noon.contains("12") && noon.contains("01:01")) << noon.toStdString();
+}
+
+} // namespace
