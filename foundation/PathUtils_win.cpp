@@ -5,6 +5,11 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#ifdef _MSC_VER
+#pragma comment(lib, "shell32.lib")
+#pragma comment(lib, "advapi32.lib")
+#endif
+
 namespace {
 
 QString ExpandVariable(const wchar_t *reference, bool &ok)

@@ -5,7 +5,6 @@
 #include <QString>
 #include <QtGlobal>
 
-#include <concepts>
 #include <type_traits>
 #include <variant>
 
@@ -96,7 +95,10 @@ QString SafeFormat(const QString &pattern, const Args &...args)
 
 // count 1 -> oneText unchanged; count 0 with a non-empty noneText -> noneText;
 // otherwise manyText formatted with count ("%u"). With grouping, counts of
-// 10000 and more are written with the locale's thousands separator.
+// 10000 and more are written with the locale's thousands separator: every
+// "%u" becomes "%.0n" and gets the count as a floating-point value. When that
+// pattern does not fit (a translation that writes the count as "%d"), the
+// count is written without separators instead of as a format error.
 QString PluralText(const QString &none, const QString &one, const QString &many, int count,
                    bool grouping);
 
