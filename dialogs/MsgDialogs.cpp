@@ -17,21 +17,24 @@ struct TButtonMapping
     TMsgDlgBtn button;
     QMessageBox::StandardButton standard;
     int result;
+    const char *caption; // the standard caption, translated in "dialogs"
 };
 
+// Qt has no plain "All" button; it takes the place of "Yes to All", which
+// a set rarely holds together with it.
 constexpr TButtonMapping ButtonMappings[] = {
-    {mbYes, QMessageBox::Yes, mrYes},
-    {mbNo, QMessageBox::No, mrNo},
-    {mbOK, QMessageBox::Ok, mrOk},
-    {mbCancel, QMessageBox::Cancel, mrCancel},
-    {mbAbort, QMessageBox::Abort, mrAbort},
-    {mbRetry, QMessageBox::Retry, mrRetry},
-    {mbIgnore, QMessageBox::Ignore, mrIgnore},
-    {mbAll, QMessageBox::YesToAll, mrAll}, // Qt has no plain "All" button
-    {mbNoToAll, QMessageBox::NoToAll, mrNoToAll},
-    {mbYesToAll, QMessageBox::YesToAll, mrYesToAll},
-    {mbHelp, QMessageBox::Help, mrHelp},
-    {mbClose, QMessageBox::Close, mrClose},
+    {mbYes, QMessageBox::Yes, mrYes, N_("&Yes")},
+    {mbNo, QMessageBox::No, mrNo, N_("&No")},
+    {mbOK, QMessageBox::Ok, mrOk, N_("OK")},
+    {mbCancel, QMessageBox::Cancel, mrCancel, N_("Cancel")},
+    {mbAbort, QMessageBox::Abort, mrAbort, N_("&Abort")},
+    {mbRetry, QMessageBox::Retry, mrRetry, N_("&Retry")},
+    {mbIgnore, QMessageBox::Ignore, mrIgnore, N_("&Ignore")},
+    {mbAll, QMessageBox::YesToAll, mrAll, N_("&All")},
+    {mbNoToAll, QMessageBox::NoToAll, mrNoToAll, N_("N&o to All")},
+    {mbYesToAll, QMessageBox::YesToAll, mrYesToAll, N_("Yes to &All")},
+    {mbHelp, QMessageBox::Help, mrHelp, N_("&Help")},
+    {mbClose, QMessageBox::Close, mrClose, N_("&Close")},
 };
 
 QMessageBox::Icon IconOf(TMsgDlgType type)
@@ -161,10 +164,14 @@ QMessageBox *CreateMessageDialogAt(const QString &title, const QString &message,
         if (buttons.testFlag(mapping.button))
             standardButtons |= mapping.standard;
     box->setStandardButtons(standardButtons);
-    for (const TButtonMapping &mapping : ButtonMappings)
-        if (QAbstractButton *button = box->button(mapping.standard))
-            if (button->objectName().isEmpty())
-                button->setObjectName(QStringLiteral("MessageButton%1").arg(mapping.result));
+    // Captions come from our catalogues like every other text of the dialogs.
+    for (const TButtonMapping &mapping : ButtonMappings) {
+        QAbstractButton *button = box->button(mapping.standard);
+        if (!button || !buttons.testFlag(mapping.button) || !button->objectName().isEmpty())
+            continue;
+        button->setObjectName(QStringLiteral("MessageButton%1").arg(mapping.result));
+        button->setText(TranslateIn(DialogsTextDomain, mapping.caption));
+    }
 
     const TMsgDlgBtn chosenDefault =
         defaultButton != 0 ? TMsgDlgBtn(defaultButton) : DefaultButtonFor(buttons);

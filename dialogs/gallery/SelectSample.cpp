@@ -2,8 +2,6 @@
 #include "dialogs/gallery/Gallery.h"
 #include "dialogs/gallery/WinUtilsSample.h"
 
-#include "foundation/LangUtils.h"
-
 #include <QTextStream>
 
 namespace {
@@ -24,9 +22,9 @@ TMsgDlgType TypeFromName(const QString &name)
 int ShowSelect(const QStringList &options)
 {
     GalleryStartTranslation();
-    const QStringList sampleButtons = {Translate(N_("Recover")), Translate(N_("Skip")),
-                                       Translate(N_("Recover all")), Translate(N_("Show mails")),
-                                       Translate(N_("Details")), Translate(N_("Help"))};
+    // Sample content (not translated: it stands for a caller's texts).
+    const QStringList sampleButtons = {"Recover", "Skip",    "Recover all",
+                                       "Show mails", "Details", "Help"};
     const int count = qBound(0, GalleryIntOption(options, "buttons", 2), int(sampleButtons.size()));
     const QString caption =
         GalleryOption(options, "text",
