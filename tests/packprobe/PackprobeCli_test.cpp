@@ -1,0 +1,126 @@
+#include "packprobe/core/PackprobeCli.h"
+
+#include "GzTestFiles.h"
+#include "support/TempDir.h"
+
+#include <QTextStream>
+
+using namespace GzTest;
+
+namespace {
+
+struct ParseCase
+{
+    const char *label;
+    const char *arguments; // separated by '|'
+    bool ok;
+    bool report;
+    bool json;
+    bool passwordStdin;
+    const char *file;
+    const char *save;
+};
+
+constexpr ParseCase ParseCases[] = {
+    {"Nothing", "", true, false, false, false, "", ""},
+    {"FileForTheWindow", "a.gz", true, false, false, false, "a.gz", ""},
+    {"Report", "--report|a.gz", true, true, false, false, "a.gz", ""},
+    {"ReportEquals", "--report=a.gz|--json", true, true, true, false, "a.gz", ""},
+    {"AllOptions", "--json|--password-stdin|--report|a.gz|--save|out.bin", true, true, true, true,
+     "a.gz", "out.bin"},
+    {"ClassicOptionsSkipped", "-lang:de|-portable|--report|a.gz|-ini:x.cfg", true, true, false,
+     false, "a.gz", ""},
+    {"DashDashEndsOptions", "--|-odd.gz", true, false, false, false, "-odd.gz", ""},
+    {"ReportWithoutFile", "--report", false, false, false, false, "", ""},
+    {"SaveWithoutValue", "--report|a.gz|--save", false, false, false, false, "", ""},
+    {"JsonWithoutReport", "--json|a.gz", false, false, false, false, "", ""},
+    {"UnknownLongOption", "--frobnicate", false, false, false, false, "", ""},
+    {"TwoFiles", "--report|a.gz|b.gz", false, false, false, false, "", ""},
+};
+
+class ParseCases_ : public ::testing::TestWithParam<ParseCase>
+{
+};
+
+TEST_P(ParseCases_, ParsesOrRejects)
+{
+    const ParseCase &c = GetParam();
+    const QStringList arguments = QString::fromUtf8(c.arguments).split('|', Qt::SkipEmptyParts);
+    TCliOptions options;
+    QString error;
+    ASSERT_EQ(ParseCommandLine(arguments, options, error), c.ok) << error.toStdString();
+    if (!c.ok) {
+        EXPECT_FALSE(error.isEmpty());
+        return;
+    }
+    EXPECT_EQ(options.Report, c.report);
+    EXPECT_EQ(options.Json, c.json);
+    EXPECT_EQ(options.PasswordStdin, c.passwordStdin);
+    EXPECT_EQ(options.File.toStdString(), c.file);
+    EXPECT_EQ(options.SaveTo.toStdString(), c.save);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ParseCases_, ::testing::ValuesIn(ParseCases),
+                         [](const auto &info) { return std::string(info.param.label); });
+
+TEST(ParseCommandLine, HelpAndVersion)
+{
+    TCliOptions options;
+    QString error;
+    ASSERT_TRUE(ParseCommandLine({"--help"}, options, error));
+    EXPECT_TRUE(options.Help);
+    ASSERT_TRUE(ParseCommandLine({"--version"}, options, error));
+    EXPECT_TRUE(options.Version);
+    EXPECT_TRUE(VersionText().contains(MP_VERSION));
+    EXPECT_TRUE(UsageText().contains("--report FILE"));
+}
+
+class NoPassword : public IPasswordProvider
+{
+public:
+    bool askPassword(const QString &, QByteArray &) override { return false; }
+};
+
+class RunReportTest : public TempDirTest
+{
+protected:
+    int run(const TCliOptions &options)
+    {
+        out.clear();
+        err.clear();
+        QTextStream outStream(&out);
+        QTextStream errStream(&err);
+        NoPassword passwords;
+        return RunReport(options, passwords, outStream, errStream);
+    }
+    QString out;
+    QString err;
+};
+
+TEST_F(RunReportTest, ExitCodesAndSave)
+{
+    const QByteArray plain = SampleText(4000);
+    TCliOptions options;
+    options.Report = true;
+    options.File = writeFile("a.gz", WriteGz(plain, PlainOptions()));
+    options.SaveTo = path("saved.txt");
+    EXPECT_EQ(run(options), ExitSuccess);
+    EXPECT_TRUE(out.startsWith("Header:\n"));
+    EXPECT_EQ(readFile(options.SaveTo), plain);
+
+    options.SaveTo = path("no/folder/saved.txt");
+    EXPECT_EQ(run(options), ExitAnalysisError);
+    EXPECT_FALSE(err.isEmpty());
+
+    options.SaveTo.clear();
+    options.File = writeFile("s.gze", WriteGz(plain, EncryptedOptions("pw", 1)));
+    EXPECT_EQ(run(options), ExitAnalysisError);
+    EXPECT_TRUE(out.contains("Error: No password")) << out.toStdString();
+
+    options.Json = true;
+    options.File = path("missing.gz");
+    EXPECT_EQ(run(options), ExitAnalysisError);
+    EXPECT_TRUE(out.contains("\"File not found!\"")) << out.toStdString();
+}
+
+} // namespace
