@@ -1,0 +1,2 @@
+// Preferences of the demo profile
+user_pref("mail.shell.checkDefaultClient", false);

@@ -1,0 +1,1 @@
+// Preferences of the demo profile

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+#include <functional>
+
+// The command line of mailmend:
+//   mailmend --list-profiles [--thunderbird DIR]
+//   mailmend --scan FOLDER...
+//   mailmend --recover [--unread] [--yes] FOLDER...
+//   mailmend --help | --version
+// Classic options (-lang:, -ini:, -portable) are handled at start-up and
+// skipped here.
+
+struct TCommandLineIo
+{
+    QTextStream &Out;
+    QTextStream &Err;
+    QTextStream &In;
+    // Questions can be asked (standard input is a terminal).
+    bool Interactive = false;
+    // The running test before a folder is written.
+    std::function<bool(const QString &folderFile)> IsThunderbirdRunning;
+    // Polled once per buffer; true stops the work (Ctrl+C).
+    std::function<bool()> CancelRequested;
+};
+
+// Exit codes.
+inline constexpr int ExitOk = 0;
+inline constexpr int ExitFailed = 1;   // an error, or Thunderbird still ran
+inline constexpr int ExitUsage = 2;    // bad usage
+inline constexpr int ExitCancelled = 3;
+// RunCommandLine's answer when the arguments name no command-line mode.
+inline constexpr int NoCommandLineMode = -1;
+
+// Runs the command-line mode the arguments ask for (arguments as the program
+// received them, its own name first) and returns the exit code, or
+// NoCommandLineMode when there is none (the window is to be shown).
+int RunCommandLine(const QStringList &arguments, TCommandLineIo &io);
+
+QString CommandLineUsage();

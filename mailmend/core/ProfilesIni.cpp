@@ -1,0 +1,201 @@
+#include "mailmend/core/ProfilesIni.h"
+
+#include "foundation/PathUtils.h"
+#include "foundation/StringUtils.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+
+TThunderbirdFiles::TThunderbirdFiles(const QString &thunderbirdFolder)
+    : TbApp(AddBackslash(thunderbirdFolder)), TbProf(TbApp + QStringLiteral("profiles.ini"))
+{
+}
+
+// ---------------------------------------------------------------------------
+
+TMemIniFile::TMemIniFile(const QString &text)
+{
+    TSection *current = nullptr;
+    bool ignoreSection = true; // lines before the first section
+    qsizetype pos = 0;
+    while (pos < text.size()) {
+        qsizetype end = pos;
+        while (end < text.size() && text[end] != u'\r' && text[end] != u'\n')
+            ++end;
+        const QString line = text.mid(pos, end - pos).trimmed();
+        pos = end;
+        if (pos < text.size() && text[pos] == u'\r')
+            ++pos;
+        if (pos < text.size() && text[pos] == u'\n')
+            ++pos;
+
+        if (line.isEmpty() || line.startsWith(u';'))
+            continue;
+        if (line.startsWith(u'[') && line.endsWith(u']')) {
+            const QString name = line.mid(1, line.size() - 2).trimmed();
+            ignoreSection = Find(name) != nullptr; // the first occurrence counts
+            if (!ignoreSection) {
+                FSections.push_back({name, {}});
+                current = &FSections.back();
+            }
+            continue;
+        }
+        if (ignoreSection || !current)
+            continue;
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq < 0)
+            continue;
+        const QString key = line.left(eq).trimmed();
+        bool known = false;
+        for (const auto &entry : current->Keys)
+            known = known || entry.first.compare(key, Qt::CaseInsensitive) == 0;
+        if (!known)
+            current->Keys.emplace_back(key, line.mid(eq + 1).trimmed());
+    }
+}
+
+const TMemIniFile::TSection *TMemIniFile::Find(const QString &section) const
+{
+    for (const TSection &s : FSections) {
+        if (s.Name.compare(section, Qt::CaseInsensitive) == 0)
+            return &s;
+    }
+    return nullptr;
+}
+
+const QString *TMemIniFile::FindValue(const QString &section, const QString &key) const
+{
+    const TSection *s = Find(section);
+    if (!s)
+        return nullptr;
+    for (const auto &entry : s->Keys) {
+        if (entry.first.compare(key, Qt::CaseInsensitive) == 0)
+            return &entry.second;
+    }
+    return nullptr;
+}
+
+QStringList TMemIniFile::Sections() const
+{
+    QStringList names;
+    for (const TSection &s : FSections)
+        names.append(s.Name);
+    return names;
+}
+
+QString TMemIniFile::ReadString(const QString &section, const QString &key, const QString &def) const
+{
+    const QString *value = FindValue(section, key);
+    return value ? *value : def;
+}
+
+bool TMemIniFile::ValueExists(const QString &section, const QString &key) const
+{
+    return FindValue(section, key) != nullptr;
+}
+
+qint64 TMemIniFile::ReadInteger(const QString &section, const QString &key, qint64 def) const
+{
+    const QString *value = FindValue(section, key);
+    if (!value)
+        return def;
+    bool ok = false;
+    qint64 number = 0;
+    if (value->startsWith(QStringLiteral("0x"), Qt::CaseInsensitive))
+        number = value->mid(2).toLongLong(&ok, 16);
+    else
+        number = value->toLongLong(&ok, 10);
+    return ok ? number : def;
+}
+
+// ---------------------------------------------------------------------------
+
+QString DecodeWindows1252(const QByteArray &bytes)
+{
+    static constexpr char16_t High[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar *out = text.data();
+    for (const char c : bytes) {
+        const uchar b = uchar(c);
+        *out++ = QChar(b >= 0x80 && b < 0xA0 ? High[b - 0x80] : char16_t(b));
+    }
+    return text;
+}
+
+QString DecodeIniText(const QByteArray &bytes, bool forceUtf8, TIniEncoding &encoding)
+{
+    const auto starts = [&](const char *mark, qsizetype n) { return bytes.size() >= n && bytes.startsWith(QByteArray(mark, n)); };
+    if (forceUtf8) {
+        encoding = TIniEncoding::Utf8;
+        return QString::fromUtf8(starts("\xEF\xBB\xBF", 3) ? bytes.mid(3) : bytes);
+    }
+    if (starts("\xEF\xBB\xBF", 3)) {
+        encoding = TIniEncoding::Utf8;
+        return QString::fromUtf8(bytes.mid(3));
+    }
+    if (starts("\xFF\xFE", 2) || starts("\xFE\xFF", 2)) {
+        const bool big = bytes[0] == '\xFE';
+        encoding = big ? TIniEncoding::Utf16BE : TIniEncoding::Utf16LE;
+        QStringDecoder decoder(big ? QStringConverter::Utf16BE : QStringConverter::Utf16LE,
+                               QStringConverter::Flag::Stateless);
+        return decoder(bytes.mid(2));
+    }
+    encoding = TIniEncoding::Ansi;
+    return DecodeWindows1252(bytes);
+}
+
+bool ReadProfilesIni(TProfileList &list, TThunderbirdFiles &files, bool forceUtf8)
+{
+    QByteArray bytes;
+    QFile file(files.TbProf);
+    if (file.open(QIODevice::ReadOnly))
+        bytes = file.read(MaxProfilesIniSize);
+    const TMemIniFile ini(DecodeIniText(bytes, forceUtf8, files.TbEnc));
+
+    list.Clear();
+    list.InstallDefaults.clear();
+    bool result = true;
+    const bool eightBit = files.TbEnc == TIniEncoding::Ansi;
+    for (int i = 0; i <= 9; ++i) {
+        const QString section = QStringLiteral("Profile") + QString::number(i);
+        if (!ini.SectionExists(section))
+            continue;
+        const QString name = ini.ReadString(section, QStringLiteral("Name"), QStringLiteral("default"));
+        const QString path = ini.ReadString(section, QStringLiteral("Path"), QString());
+        if (eightBit && (IsMisreadUtf8(name) || IsMisreadUtf8(path)))
+            result = false;
+        const bool relative = ini.ReadBool(section, QStringLiteral("IsRelative"), true);
+        const bool isDefault = ini.ReadBool(section, QStringLiteral("Default"), false);
+        const QString full = relative ? files.TbApp + ReplaceChar(path, u'/', PathDelim) : path;
+        if (QFileInfo(full).isDir() && list.NotInList(name))
+            list.AddProfile(name, path, full, relative, isDefault);
+    }
+    for (const QString &section : ini.Sections()) {
+        if (section.startsWith(QStringLiteral("Install"), Qt::CaseInsensitive)) {
+            const QString path = ini.ReadString(section, QStringLiteral("Default"), QString());
+            if (!path.isEmpty())
+                list.InstallDefaults.append(path);
+        }
+    }
+    return result;
+}
+
+bool LoadProfiles(TProfileList &list, TThunderbirdFiles &files)
+{
+    if (!QFileInfo(files.TbProf).isFile())
+        return false;
+    // The default remembered before this load; a misread first reading must
+    // not leave its garbled name as the default of the second one.
+    const QString previousDefault = list.DefProfile;
+    if (!ReadProfilesIni(list, files, false)) {
+        list.DefProfile = previousDefault;
+        ReadProfilesIni(list, files, true);
+    }
+    if (!list.IsEmpty())
+        list.DefaultProfile();
+    return !list.IsEmpty();
+}

@@ -1,0 +1,55 @@
+#include "foundation/InitProg.h"
+#include "foundation/LangUtils.h"
+#include "mailmend/core/CommandLine.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <csignal>
+#include <cstdio>
+
+#ifdef _WIN32
+#include <io.h>
+#define MAILMEND_ISATTY _isatty
+#else
+#include <unistd.h>
+#define MAILMEND_ISATTY isatty
+#endif
+
+namespace {
+
+volatile std::sig_atomic_t CancelSignal = 0;
+
+void OnInterrupt(int)
+{
+    // The running scan or rewrite stops at its next buffer and removes its
+    // temporary file; a second Ctrl+C ends the program at once.
+    CancelSignal = 1;
+    std::signal(SIGINT, SIG_DFL);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    InitProgram(QString(), QString(), {QLatin1String(RuntimeTextDomain), QLatin1String(UnitsTextDomain)},
+                arguments);
+    QCoreApplication app(argc, argv);
+
+    std::signal(SIGINT, OnInterrupt);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QTextStream in(stdin);
+    TCommandLineIo io{out, err, in, MAILMEND_ISATTY(0) != 0, {}, [] { return CancelSignal != 0; }};
+    const int result = RunCommandLine(arguments, io);
+    if (result != NoCommandLineMode)
+        return result;
+
+    // The window comes with a later version; until then only the command line.
+    err << Translate("The window of Mailmend is not available in this build. Use --help to see the command line.")
+        << '\n';
+    return ExitUsage;
+}
