@@ -100,8 +100,8 @@ public:
     // Opens (or with fmCreate creates) the file; raises EExtFileStreamError
     // with "Cannot open file \"%s\". %s" or "Cannot create file \"%s\". %s"
     // (full path, system text) and ErrorCode = the system's error number.
-    // rights: permission bits for a created file (POSIX; 0 = 0666 less the
-    // umask); ignored on Windows.
+    // rights: permission bits for a newly created file (POSIX; 0 means 0666;
+    // the umask applies either way); ignored on Windows.
     TExtFileStream(const QString &name, quint16 mode, quint32 rights = 0);
     ~TExtFileStream();
 
@@ -114,10 +114,12 @@ public:
 
     // Reads up to count bytes. Result 0 and readCount = bytes read (0 at the
     // end of the file), or the error number and readCount = -1. Never throws.
+    // The buffer is filled unless the file ends, so a short count always means
+    // the end of the file (also for pipes and files that deliver in pieces).
     qint32 Read(void *buffer, qint32 count, qint32 &readCount);
-    // Writes count bytes. Result 0 and writeCount = count, or the error number
-    // and writeCount = bytes written before the failure (-1 when none). A short
-    // count without an error only happens when the system accepts no more.
+    // Writes count bytes. Result 0 and writeCount = bytes written (count unless
+    // the system accepts no more without reporting an error), or the error
+    // number and writeCount = -1. Never throws.
     qint32 Write(const void *buffer, qint32 count, qint32 &writeCount);
 
     // Plain forms: bytes read or written, -1 on failure.
