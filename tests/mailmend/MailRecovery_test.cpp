@@ -1,0 +1,167 @@
+#include "mailmend/core/MailRecovery.h"
+
+#include "support/TempDir.h"
+
+#include <QFileInfo>
+#include <QLocale>
+
+#include <deque>
+
+namespace {
+
+// Answers the recovery's questions from a script and records what it asked.
+class TScriptedPrompter : public TRecoveryPrompter
+{
+public:
+    std::deque<int> Answers;       // button index per question, -1 = Cancel
+    std::deque<bool> RunningTests; // answers of the running test
+    bool Unread = false;
+    int CancelAfterBuffers = -1;
+
+    QStringList Log;
+    QStringList Messages;
+    QList<QStringList> Buttons;
+
+    int Choose(const QString &message, const QStringList &buttons) override
+    {
+        Log << QStringLiteral("choose");
+        Messages << message;
+        Buttons << buttons;
+        EXPECT_FALSE(Answers.empty()) << "unexpected question: " << message.toStdString();
+        if (Answers.empty())
+            return -1;
+        const int answer = Answers.front();
+        Answers.pop_front();
+        return answer;
+    }
+    bool IsThunderbirdRunning(const QString &) override
+    {
+        Log << QStringLiteral("running?");
+        EXPECT_FALSE(RunningTests.empty());
+        if (RunningTests.empty())
+            return true;
+        const bool running = RunningTests.front();
+        RunningTests.pop_front();
+        return running;
+    }
+    bool MarkUnread() override
+    {
+        Log << QStringLiteral("unread?");
+        return Unread;
+    }
+    bool Progress(qint64, qint64) override { return CancelAfterBuffers < 0 || CancelAfterBuffers-- > 0; }
+};
+
+const QByteArray TwoDeleted = "From a\nX-Mozilla-Status: 0009\n\nFrom b\nX-Mozilla-Status: 0008\n";
+const QByteArray Recovered = "From a\r\nX-Mozilla-Status: 0001\r\n\r\nFrom b\r\nX-Mozilla-Status: 0000\r\n";
+const QByteArray RecoveredUnread = "From a\r\nX-Mozilla-Status: 0000\r\n\r\nFrom b\r\nX-Mozilla-Status: 0000\r\n";
+
+struct TFlowCase
+{
+    const char *name;
+    bool hasDeleted;
+    std::initializer_list<int> answers;
+    std::initializer_list<bool> running;
+    bool unread;
+    qint64 result;
+    const char *log;
+};
+
+const TFlowCase FlowCases[] = {
+    {"NothingFoundOk", false, {0}, {}, false, RecoverySkipped, "choose"},
+    {"NothingFoundCancel", false, {-1}, {}, false, RecoveryCancelled, "choose"},
+    {"Skip", true, {1}, {}, false, RecoverySkipped, "choose"},
+    {"CancelConfirmation", true, {-1}, {}, false, RecoveryCancelled, "choose"},
+    {"Recover", true, {0}, {false}, false, 2, "choose running? unread?"},
+    {"RecoverUnread", true, {0}, {false}, true, 2, "choose running? unread?"},
+    {"ClosedAfterRequest", true, {0, 0}, {true, false}, false, 2, "choose running? choose running? unread?"},
+    {"StillRunning", true, {0, 0}, {true, true}, false, RecoveryThunderbirdRuns, "choose running? choose running?"},
+    {"CancelWhileRunning", true, {0, -1}, {true}, false, RecoveryCancelled, "choose running? choose"},
+};
+
+class RecoveryFlow : public TempDirTest, public ::testing::WithParamInterface<TFlowCase>
+{
+};
+
+TEST_P(RecoveryFlow, GivesItsResultAndWritesOnlyOnSuccess)
+{
+    const TFlowCase &c = GetParam();
+    const QByteArray input = c.hasDeleted ? TwoDeleted : QByteArray("From a\nX-Mozilla-Status: 0001\n");
+    const QString file = writeFile(QStringLiteral("Inbox"), input);
+    const QString index = writeFile(QStringLiteral("Inbox.msf"), "index");
+    TScriptedPrompter prompter;
+    prompter.Answers = c.answers;
+    prompter.RunningTests = c.running;
+    prompter.Unread = c.unread;
+
+    EXPECT_EQ(RecoverMailFolder(file, prompter), c.result);
+    EXPECT_EQ(prompter.Log.join(u' '), QLatin1String(c.log));
+    EXPECT_TRUE(prompter.Answers.empty());
+    if (c.result > 0) {
+        EXPECT_EQ(readFile(file), c.unread ? RecoveredUnread : Recovered);
+        EXPECT_FALSE(QFileInfo::exists(index));
+    } else {
+        EXPECT_EQ(readFile(file), input);
+        EXPECT_TRUE(QFileInfo::exists(index));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Results, RecoveryFlow, ::testing::ValuesIn(FlowCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(TempDirTest, RecoveryAsksWithTheExactTexts)
+{
+    const QString file = writeFile(QStringLiteral("Sent"), TwoDeleted);
+    TScriptedPrompter prompter;
+    prompter.Answers = {0, 0};
+    prompter.RunningTests = {true, true};
+    RecoverMailFolder(file, prompter);
+    ASSERT_EQ(prompter.Messages.size(), 2);
+    EXPECT_EQ(prompter.Messages[0], QStringLiteral("Mailfolder: \"Sent\"\r\n2 deleted mails found\r\nStart recovery?"));
+    EXPECT_EQ(prompter.Buttons[0], (QStringList{QStringLiteral("Yes"), QStringLiteral("Skip")}));
+    EXPECT_EQ(prompter.Messages[1], QStringLiteral("Please close the running Thunderbird application\r\n"
+                                                   "and then click \"Continue\" to start the recovery!"));
+    EXPECT_EQ(prompter.Buttons[1], QStringList{QStringLiteral("Continue")});
+
+    const QString empty = writeFile(QStringLiteral("Drafts"), "");
+    prompter.Answers = {0};
+    RecoverMailFolder(empty, prompter);
+    EXPECT_EQ(prompter.Messages.last(), QStringLiteral("Mailfolder: \"Drafts\"\r\nNo deleted mails found"));
+    EXPECT_EQ(prompter.Buttons.last(), QStringList{QStringLiteral("OK")});
+
+    EXPECT_EQ(ThunderbirdStillRunningText(), QStringLiteral("Thunderbird is still running - recovery aborted!"));
+    EXPECT_EQ(RecoveredMessageLine(file, 1), QStringLiteral("Mailfolder: \"Sent\" - 1 deleted mail was recovered"));
+}
+
+TEST(RecoveryTexts, CountsWithSeparatorsFrom10000)
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(FoundCountText(1), QStringLiteral("1 deleted mail found"));
+    EXPECT_EQ(FoundCountText(9999), QStringLiteral("9999 deleted mails found"));
+    EXPECT_EQ(FoundCountText(12345), QStringLiteral("12,345 deleted mails found"));
+    EXPECT_EQ(RecoveredCountText(12345), QStringLiteral("12,345 deleted mails were recovered"));
+    QLocale::setDefault(QLocale::c());
+}
+
+TEST_F(TempDirTest, CancelledProgressLeavesTheFolder)
+{
+    QByteArray big;
+    while (big.size() < (3 << 20))
+        big.append(TwoDeleted);
+    const QString file = writeFile(QStringLiteral("Inbox"), big);
+    TScriptedPrompter prompter;
+    prompter.Answers = {0};
+    prompter.RunningTests = {false};
+    prompter.CancelAfterBuffers = 5; // the scan takes 3 buffers, the rewrite is stopped in its third
+    EXPECT_EQ(RecoverMailFolder(file, prompter), RecoveryCancelled);
+    EXPECT_TRUE(readFile(file) == big);
+}
+
+TEST_F(TempDirTest, ReadErrorsPassThrough)
+{
+    TScriptedPrompter prompter;
+    EXPECT_THROW(RecoverMailFolder(path(QStringLiteral("missing")), prompter), EExtFileStreamError);
+    EXPECT_TRUE(prompter.Log.isEmpty());
+}
+
+} // namespace
