@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include <memory>
+
 TSelectDialog *SelectDialog = nullptr;
 
 namespace {
@@ -47,7 +49,8 @@ TSelectLayout ComputeSelectLayout(const TSelectLayoutInput &input)
     const int h = input.fontHeight;
     TSelectLayout layout;
 
-    const int bw = S(input.buttonWidth != 0 ? input.buttonWidth : SelectDefaultButtonWidth);
+    // 0 asks for the standard width; a negative width would break the grid.
+    const int bw = S(input.buttonWidth > 0 ? input.buttonWidth : SelectDefaultButtonWidth);
     int w = S(70) + 3 * bw;
     const int m = S(50);
     const int g = S(10);
@@ -209,8 +212,7 @@ int TSelectDialog::Execute(const QPoint &APos, const QString &ATitle, const QStr
 
     const QFont captionFont = StyledFont(font(), ACaptionFormat);
     TSelectLayoutInput input;
-    input.ppi = IsCentredPos(APos) ? MonitorPixelsPerInch(this)
-                                   : qRound(ScreenAt(APos)->logicalDotsPerInch());
+    input.ppi = PixelsPerInchAt(APos, this);
     input.fontHeight = QFontInfo(captionFont).pixelSize();
     input.textWidth = MaxTextWidth(ACaption, this);
     input.bold = ACaptionFormat.testFlag(fsBold);
@@ -294,10 +296,9 @@ int ExecuteSelectDialog(const QString &ATitle, const QString &ACaption, TMsgDlgT
 {
     if (!SelectDialog)
         SelectDialog = new TSelectDialog(nullptr);
-    const int result =
-        SelectDialog->Execute(DefaultDialogPos, ATitle, ACaption, DlgType, ACaptionFormat,
-                              AButtons, AOption, ButtonWidth, PreSelection, DefaultButton);
-    delete SelectDialog; // the destructor empties the reference
-    SelectDialog = nullptr;
-    return result;
+    // Released after the call, also when it ends by an exception; the
+    // destructor empties the reference.
+    const std::unique_ptr<TSelectDialog> release(SelectDialog);
+    return SelectDialog->Execute(DefaultDialogPos, ATitle, ACaption, DlgType, ACaptionFormat,
+                                 AButtons, AOption, ButtonWidth, PreSelection, DefaultButton);
 }

@@ -261,8 +261,7 @@ int TShowMsgDialog::Execute(const QPoint &APos, const QString &AHint, int Delay,
     }
 
     TShowMsgLayoutInput input;
-    input.ppi = IsCentredPos(APos) ? MonitorPixelsPerInch(this)
-                                   : qRound(ScreenAt(APos)->logicalDotsPerInch());
+    input.ppi = PixelsPerInchAt(APos, this);
     input.type = DlgType;
     input.textExtent = TextExtentForFont(AHint, stInfo->font());
     input.iconHeight = ilIcons.ImageSize().height();

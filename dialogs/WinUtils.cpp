@@ -275,6 +275,14 @@ int MonitorPixelsPerInch(const QWidget *widget)
     return qRound(screen->logicalDotsPerInch());
 }
 
+int PixelsPerInchAt(const QPoint &pos, const QWidget *widget)
+{
+    if (IsCentredPos(pos))
+        return MonitorPixelsPerInch(widget);
+    QScreen *screen = ScreenAt(pos);
+    return screen ? qRound(screen->logicalDotsPerInch()) : MonitorPixelsPerInch(widget);
+}
+
 int ScalingSwitch()
 {
     if (!QCoreApplication::instance())

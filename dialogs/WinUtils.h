@@ -142,6 +142,9 @@ inline constexpr int DesignPixelsPerInch = 96;
 // The logical pixels per inch of the screen that shows (or will show) the
 // widget; of the primary screen for a null widget.
 int MonitorPixelsPerInch(const QWidget *widget);
+// The pixels per inch of the screen that a dialog placed at pos appears on:
+// ScreenAt(pos) for a position, the widget's screen when pos means "centred".
+int PixelsPerInchAt(const QPoint &pos, const QWidget *widget);
 
 // The application-wide scaling switch: dialogs scale themselves after
 // construction only while it is 0 (the default).

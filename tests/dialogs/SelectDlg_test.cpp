@@ -116,6 +116,9 @@ TEST(SelectLayout, LinesOptionButtonWidthAndResolution)
     EXPECT_EQ(layout.client.width(), 70 + 240);
     EXPECT_EQ(layout.buttons[0].left(), 310 - 3 * 85 - 5);
 
+    input.buttonWidth = -40; // taken as the standard width
+    EXPECT_EQ(ComputeSelectLayout(input).client.width(), 385);
+
     input = ExampleInput(2);
     input.ppi = 144;
     input.fontHeight = 16;

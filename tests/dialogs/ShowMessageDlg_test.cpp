@@ -2,6 +2,8 @@
 
 #include "ModalAnswer.h"
 
+#include "foundation/LangUtils.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -294,6 +296,38 @@ TEST(ShowMsgDialogAt, SizedToItsTextAndPlacedAtThePoint)
         d->close();
     });
     ShowMsgDialogAt(QPoint(20, 30), lines, 0, mdtError);
+}
+
+// The German catalogue is compiled next to the test program.
+class GermanTexts : public ::testing::Test
+{
+protected:
+    void SetUp() override { UseLanguage("de"); }
+    void TearDown() override
+    {
+        qunsetenv("LANGUAGE");
+        ResetTranslationForTesting();
+        UseLanguage(QString());
+    }
+};
+
+TEST_F(GermanTexts, DialogTextsComeFromTheDialogsDomain)
+{
+    AnswerModal("ShowMsgDialog", [](QWidget *d) {
+        EXPECT_EQ(d->windowTitle(), QString::fromUtf8("Bestätigen"));
+        EXPECT_EQ(Child<QPushButton>(d, "btLeft")->text(), "&Ja");
+        EXPECT_EQ(Child<QPushButton>(d, "btCenter")->text(), "&Nein");
+        EXPECT_EQ(Child<QPushButton>(d, "btClose")->text(), "Abbrechen");
+        d->close();
+    });
+    ShowMsgDialogAt(QPoint(20, 20), "Weiter?", 0, mdtConfirmYesNo, mbYes);
+
+    AnswerModal("ShowMsgDialog", [](QWidget *d) {
+        EXPECT_EQ(d->windowTitle(), "Information"); // timed dialogs: always this caption
+        EXPECT_EQ(Child<QPushButton>(d, "btClose")->text(), QString::fromUtf8("&Schließen"));
+        d->close();
+    });
+    ShowMsgDialogAt(QPoint(20, 20), "Gespeichert.", 3, mdtError);
 }
 
 } // namespace
