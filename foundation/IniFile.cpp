@@ -1,25 +1,13 @@
 #include "foundation/IniFile.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QList>
 #include <QSaveFile>
 #include <QSet>
 #include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <climits>
-#include <optional>
 
 namespace {
-
-// One line of the file, kept as read so that a rewrite changes only the lines
-// it means to change.
-struct TLine
-{
-    QString text;   // without its line break
-    QString ending; // "\r\n", "\n", "\r" or empty for a last line without one
-};
 
 enum class TLineKind { Other, Section, Key };
 
@@ -28,13 +16,6 @@ struct TParsedLine
     TLineKind kind = TLineKind::Other;
     QString name;
     QString value;
-};
-
-struct TDocument
-{
-    QList<TLine> lines;
-    QString ending;       // line break for new lines
-    bool utf8Bom = false; // kept when the file is rewritten
 };
 
 #ifdef _WIN32
@@ -89,22 +70,23 @@ TParsedLine ParseLine(const QString &line)
     return parsed;
 }
 
+QString Decode(QStringConverter::Encoding encoding, QByteArrayView bytes)
+{
+    QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
+    return decoder.decode(bytes);
+}
+
 QString DecodeText(const QByteArray &bytes, bool &utf8Bom)
 {
     utf8Bom = false;
     if (bytes.startsWith("\xEF\xBB\xBF")) {
         utf8Bom = true;
-        QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-        return decoder.decode(QByteArrayView(bytes).sliced(3));
+        return Decode(QStringConverter::Utf8, QByteArrayView(bytes).sliced(3));
     }
-    if (bytes.startsWith("\xFF\xFE")) {
-        QStringDecoder decoder(QStringConverter::Utf16LE, QStringConverter::Flag::Stateless);
-        return decoder.decode(QByteArrayView(bytes).sliced(2));
-    }
-    if (bytes.startsWith("\xFE\xFF")) {
-        QStringDecoder decoder(QStringConverter::Utf16BE, QStringConverter::Flag::Stateless);
-        return decoder.decode(QByteArrayView(bytes).sliced(2));
-    }
+    if (bytes.startsWith("\xFF\xFE"))
+        return Decode(QStringConverter::Utf16LE, QByteArrayView(bytes).sliced(2));
+    if (bytes.startsWith("\xFE\xFF"))
+        return Decode(QStringConverter::Utf16BE, QByteArrayView(bytes).sliced(2));
     QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     const QString text = utf8.decode(bytes);
     if (!utf8.hasError())
@@ -113,158 +95,18 @@ QString DecodeText(const QByteArray &bytes, bool &utf8Bom)
     return QString::fromLatin1(bytes);
 }
 
-QList<TLine> SplitLines(const QString &text)
-{
-    QList<TLine> lines;
-    qsizetype start = 0;
-    const qsizetype size = text.size();
-    while (start < size) {
-        qsizetype end = start;
-        while (end < size && text[end] != u'\n' && text[end] != u'\r')
-            ++end;
-        qsizetype next = end;
-        if (next < size) {
-            next += (text[next] == u'\r' && next + 1 < size && text[next + 1] == u'\n') ? 2 : 1;
-        }
-        lines.append(TLine{text.mid(start, end - start), text.mid(end, next - end)});
-        start = next;
-    }
-    return lines;
-}
-
-QString FirstLineEnding(const QList<TLine> &lines)
-{
-    for (const TLine &line : lines) {
-        if (!line.ending.isEmpty())
-            return line.ending;
-    }
-    return NativeLineEnding;
-}
-
-// Reads the file. A missing file gives an empty document; an existing file
-// that cannot be read, or is too large to be a settings file, gives nothing.
-std::optional<TDocument> LoadDocument(const QString &fileName)
-{
-    TDocument document;
-    document.ending = NativeLineEnding;
-    QFile file(fileName);
-    if (!file.exists())
-        return document;
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray bytes = file.read(TIniFile::MaxFileSize + 1);
-    if (bytes.size() > TIniFile::MaxFileSize || file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    document.lines = SplitLines(DecodeText(bytes, document.utf8Bom));
-    document.ending = FirstLineEnding(document.lines);
-    return document;
-}
-
-// Reading never fails: anything that cannot be read is an empty file.
-TDocument ReadDocument(const QString &fileName)
-{
-    return LoadDocument(fileName).value_or(TDocument{});
-}
-
-bool SaveDocument(const QString &fileName, const TDocument &document)
-{
-    QString text;
-    for (const TLine &line : document.lines) {
-        text += line.text;
-        text += line.ending;
-    }
-    QByteArray bytes = document.utf8Bom ? QByteArray("\xEF\xBB\xBF") : QByteArray();
-    bytes += text.toUtf8();
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
-}
-
-// Line range of the first section with the name: [header, end).
-struct TSectionRange
-{
-    qsizetype header = -1;
-    qsizetype end = -1;
-    bool found() const { return header >= 0; }
-};
-
-TSectionRange FindSection(const QList<TLine> &lines, const QString &section, qsizetype from = 0)
-{
-    TSectionRange range;
-    const QString name = section.trimmed();
-    for (qsizetype i = from; i < lines.size(); ++i) {
-        const TParsedLine parsed = ParseLine(lines[i].text);
-        if (parsed.kind != TLineKind::Section)
-            continue;
-        if (range.found()) {
-            range.end = i;
-            return range;
-        }
-        if (SameName(parsed.name, name))
-            range.header = i;
-    }
-    if (range.found())
-        range.end = lines.size();
-    return range;
-}
-
-qsizetype FindKey(const QList<TLine> &lines, const TSectionRange &range, const QString &key,
-                  TParsedLine *parsedOut = nullptr)
-{
-    const QString name = key.trimmed();
-    for (qsizetype i = range.header + 1; i < range.end; ++i) {
-        TParsedLine parsed = ParseLine(lines[i].text);
-        if (parsed.kind == TLineKind::Key && SameName(parsed.name, name)) {
-            if (parsedOut)
-                *parsedOut = std::move(parsed);
-            return i;
-        }
-    }
-    return -1;
-}
-
-std::optional<QString> LookUp(const QString &fileName, const QString &section, const QString &key)
-{
-    const TDocument document = ReadDocument(fileName);
-    const TSectionRange range = FindSection(document.lines, section);
-    if (!range.found())
-        return std::nullopt;
-    TParsedLine parsed;
-    if (FindKey(document.lines, range, key, &parsed) < 0)
-        return std::nullopt;
-    return parsed.value;
-}
-
 bool HasLineBreak(const QString &text)
 {
     return text.contains(u'\n') || text.contains(u'\r');
 }
 
-bool IsStorableSection(const QString &section)
-{
-    return !section.trimmed().isEmpty() && !HasLineBreak(section);
-}
-
-// A key must read back as a key of the section: no "=", and nothing that makes
+// A key must read back as a key of its section: no "=", and nothing that makes
 // its line a comment or a section header.
 bool IsStorableKey(const QString &key)
 {
     const QString name = key.trimmed();
     return !name.isEmpty() && !HasLineBreak(name) && !name.contains(u'=')
         && !name.startsWith(u'[') && !name.startsWith(u';') && !name.startsWith(u'#');
-}
-
-// Appends a line; the line before it gets a line break first when it has none.
-void AppendLine(TDocument &document, const QString &text)
-{
-    if (!document.lines.isEmpty() && document.lines.last().ending.isEmpty())
-        document.lines.last().ending = document.ending;
-    document.lines.append(TLine{text, document.ending});
 }
 
 // True when the name was not yet in the set (letter case ignored).
@@ -275,7 +117,7 @@ bool AddOnce(QSet<QString> &seen, const QString &name)
     return seen.size() != before;
 }
 
-std::optional<qint64> ParseInteger(const QString &value)
+std::optional<int> ParseInteger(const QString &value)
 {
     QString text = value.trimmed();
     bool negative = false;
@@ -307,12 +149,258 @@ std::optional<qint64> ParseInteger(const QString &value)
         // Hexadecimal values are 32-bit patterns: $FFFFFFFF is -1.
         if (magnitude > 0xFFFFFFFFull)
             return std::nullopt;
-        const qint64 pattern = qint32(quint32(magnitude));
-        return negative ? qint64(qint32(0u - quint32(pattern))) : pattern;
+        const quint32 pattern = quint32(magnitude);
+        return int(negative ? 0u - pattern : pattern);
     }
-    if (negative)
-        return magnitude <= quint64(INT_MAX) + 1 ? std::optional<qint64>(-qint64(magnitude)) : std::nullopt;
-    return magnitude <= quint64(INT_MAX) ? std::optional<qint64>(qint64(magnitude)) : std::nullopt;
+    if (negative) {
+        if (magnitude > quint64(INT_MAX) + 1)
+            return std::nullopt;
+        return int(-qint64(magnitude));
+    }
+    if (magnitude > quint64(INT_MAX))
+        return std::nullopt;
+    return int(magnitude);
+}
+
+} // namespace
+
+// ---- TIniDocument ----------------------------------------------------------------
+
+std::optional<TIniDocument> TIniDocument::FromBytes(const QByteArray &bytes)
+{
+    if (bytes.size() > TIniFile::MaxFileSize)
+        return std::nullopt;
+    TIniDocument document;
+    const QString text = DecodeText(bytes, document.m_utf8Bom);
+    const qsizetype size = text.size();
+    qsizetype start = 0;
+    while (start < size) {
+        qsizetype end = start;
+        while (end < size && text[end] != u'\n' && text[end] != u'\r')
+            ++end;
+        qsizetype next = end;
+        if (next < size)
+            next += (text[next] == u'\r' && next + 1 < size && text[next + 1] == u'\n') ? 2 : 1;
+        document.m_lines.append(TLine{text.mid(start, end - start), text.mid(end, next - end)});
+        if (document.m_ending.isEmpty() && next > end)
+            document.m_ending = text.mid(end, next - end);
+        start = next;
+    }
+    if (document.m_ending.isEmpty())
+        document.m_ending = NativeLineEnding;
+    return document;
+}
+
+QByteArray TIniDocument::ToBytes() const
+{
+    QString text;
+    for (const TLine &line : m_lines) {
+        text += line.text;
+        text += line.ending;
+    }
+    QByteArray bytes = m_utf8Bom ? QByteArray("\xEF\xBB\xBF") : QByteArray();
+    bytes += text.toUtf8();
+    return bytes;
+}
+
+TIniDocument::TRange TIniDocument::FindSection(const QString &section, qsizetype from) const
+{
+    TRange range;
+    const QString name = section.trimmed();
+    for (qsizetype i = from; i < m_lines.size(); ++i) {
+        const TParsedLine parsed = ParseLine(m_lines[i].text);
+        if (parsed.kind != TLineKind::Section)
+            continue;
+        if (range.found()) {
+            range.end = i;
+            return range;
+        }
+        if (SameName(parsed.name, name))
+            range.header = i;
+    }
+    if (range.found())
+        range.end = m_lines.size();
+    return range;
+}
+
+qsizetype TIniDocument::FindKey(const TRange &range, const QString &key, QString *name,
+                                QString *value) const
+{
+    const QString wanted = key.trimmed();
+    for (qsizetype i = range.header + 1; i < range.end; ++i) {
+        TParsedLine parsed = ParseLine(m_lines[i].text);
+        if (parsed.kind == TLineKind::Key && SameName(parsed.name, wanted)) {
+            if (name)
+                *name = parsed.name;
+            if (value)
+                *value = parsed.value;
+            return i;
+        }
+    }
+    return -1;
+}
+
+void TIniDocument::AppendLine(const QString &text)
+{
+    if (!m_lines.isEmpty() && m_lines.last().ending.isEmpty())
+        m_lines.last().ending = m_ending;
+    m_lines.append(TLine{text, m_ending});
+}
+
+std::optional<QString> TIniDocument::Value(const QString &section, const QString &key) const
+{
+    const TRange range = FindSection(section);
+    QString value;
+    if (!range.found() || FindKey(range, key, nullptr, &value) < 0)
+        return std::nullopt;
+    return value;
+}
+
+QStringList TIniDocument::ReadSection(const QString &section) const
+{
+    QStringList keys;
+    const TRange range = FindSection(section);
+    if (!range.found())
+        return keys;
+    QSet<QString> seen;
+    for (qsizetype i = range.header + 1; i < range.end; ++i) {
+        const TParsedLine parsed = ParseLine(m_lines[i].text);
+        if (parsed.kind == TLineKind::Key && AddOnce(seen, parsed.name))
+            keys.append(parsed.name);
+    }
+    return keys;
+}
+
+QStringList TIniDocument::ReadSections() const
+{
+    QStringList sections;
+    QSet<QString> seen;
+    for (const TLine &line : m_lines) {
+        const TParsedLine parsed = ParseLine(line.text);
+        if (parsed.kind == TLineKind::Section && AddOnce(seen, parsed.name))
+            sections.append(parsed.name);
+    }
+    return sections;
+}
+
+bool TIniDocument::SectionExists(const QString &section) const
+{
+    return FindSection(section).found();
+}
+
+bool TIniDocument::IsStorable(const QString &section, const QString &key, const QString &value)
+{
+    return !section.trimmed().isEmpty() && !HasLineBreak(section) && IsStorableKey(key)
+        && !HasLineBreak(value);
+}
+
+bool TIniDocument::WriteString(const QString &section, const QString &key, const QString &value)
+{
+    if (!IsStorable(section, key, value))
+        return false;
+    const QString valueText = QuoteValue(value);
+    const TRange range = FindSection(section);
+    if (!range.found()) {
+        if (!m_lines.isEmpty() && !m_lines.last().text.trimmed().isEmpty())
+            AppendLine(QString());
+        AppendLine(u'[' + section.trimmed() + u']');
+        AppendLine(key.trimmed() + u'=' + valueText);
+        return true;
+    }
+    QString existingName;
+    const qsizetype keyLine = FindKey(range, key, &existingName);
+    if (keyLine >= 0) {
+        const QString newText = existingName + u'=' + valueText;
+        if (m_lines[keyLine].text == newText)
+            return false;
+        m_lines[keyLine].text = newText;
+        return true;
+    }
+    // New keys go after the section's last non-blank line, so that a blank
+    // line separating it from the next section stays where it is.
+    qsizetype insertAt = range.header + 1;
+    for (qsizetype i = range.header + 1; i < range.end; ++i) {
+        if (!m_lines[i].text.trimmed().isEmpty())
+            insertAt = i + 1;
+    }
+    if (m_lines[insertAt - 1].ending.isEmpty())
+        m_lines[insertAt - 1].ending = m_ending;
+    m_lines.insert(insertAt, TLine{key.trimmed() + u'=' + valueText, m_ending});
+    return true;
+}
+
+bool TIniDocument::EraseSection(const QString &section)
+{
+    bool changed = false;
+    for (TRange range = FindSection(section); range.found();
+         range = FindSection(section, range.header)) {
+        m_lines.remove(range.header, range.end - range.header);
+        changed = true;
+    }
+    return changed;
+}
+
+bool TIniDocument::DeleteKey(const QString &section, const QString &key)
+{
+    bool changed = false;
+    for (TRange range = FindSection(section); range.found(); range = FindSection(section, range.end)) {
+        for (qsizetype line; (line = FindKey(range, key)) >= 0;) {
+            m_lines.remove(line);
+            --range.end;
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+// ---- TIniFile ----------------------------------------------------------------------
+
+namespace {
+
+// A missing file is an empty document; an existing file that cannot be read,
+// or is too large to be a settings file, gives nothing.
+std::optional<TIniDocument> LoadDocument(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.exists())
+        return TIniDocument::FromBytes(QByteArray());
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray bytes = file.read(TIniFile::MaxFileSize + 1);
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return TIniDocument::FromBytes(bytes);
+}
+
+// Reading never fails: anything that cannot be read is an empty file.
+TIniDocument ReadDocument(const QString &fileName)
+{
+    std::optional<TIniDocument> document = LoadDocument(fileName);
+    return document ? *std::move(document) : *TIniDocument::FromBytes(QByteArray());
+}
+
+// The new text replaces the file only after it has been written completely.
+bool SaveDocument(const QString &fileName, const TIniDocument &document)
+{
+    const QByteArray bytes = document.ToBytes();
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+// Applies a change to the file's text and writes it back when it changed.
+template <typename Change>
+bool ChangeFile(const QString &fileName, Change change)
+{
+    std::optional<TIniDocument> document = LoadDocument(fileName);
+    if (!document)
+        return false;
+    return !change(*document) || SaveDocument(fileName, *document);
 }
 
 } // namespace
@@ -321,16 +409,15 @@ TIniFile::TIniFile(const QString &fileName) : m_fileName(fileName) {}
 
 QString TIniFile::ReadString(const QString &section, const QString &key, const QString &def) const
 {
-    return LookUp(m_fileName, section, key).value_or(def);
+    return ReadDocument(m_fileName).Value(section, key).value_or(def);
 }
 
 int TIniFile::ReadInteger(const QString &section, const QString &key, int def) const
 {
-    const std::optional<QString> value = LookUp(m_fileName, section, key);
+    const std::optional<QString> value = ReadDocument(m_fileName).Value(section, key);
     if (!value)
         return def;
-    const std::optional<qint64> number = ParseInteger(*value);
-    return number ? int(*number) : def;
+    return ParseInteger(*value).value_or(def);
 }
 
 bool TIniFile::ReadBool(const QString &section, const QString &key, bool def) const
@@ -340,42 +427,11 @@ bool TIniFile::ReadBool(const QString &section, const QString &key, bool def) co
 
 bool TIniFile::WriteString(const QString &section, const QString &key, const QString &value)
 {
-    if (!IsStorableSection(section) || !IsStorableKey(key) || HasLineBreak(value))
+    if (!TIniDocument::IsStorable(section, key, value))
         return false;
-    std::optional<TDocument> document = LoadDocument(m_fileName);
-    if (!document)
-        return false;
-    QList<TLine> &lines = document->lines;
-    const QString keyName = key.trimmed();
-    const QString valueText = QuoteValue(value);
-    const TSectionRange range = FindSection(lines, section);
-    if (!range.found()) {
-        if (!lines.isEmpty() && !lines.last().text.trimmed().isEmpty())
-            AppendLine(*document, QString());
-        AppendLine(*document, u'[' + section.trimmed() + u']');
-        AppendLine(*document, keyName + u'=' + valueText);
-        return SaveDocument(m_fileName, *document);
-    }
-    TParsedLine existing;
-    const qsizetype keyLine = FindKey(lines, range, key, &existing);
-    if (keyLine >= 0) {
-        const QString newText = existing.name + u'=' + valueText;
-        if (lines[keyLine].text == newText)
-            return true;
-        lines[keyLine].text = newText;
-        return SaveDocument(m_fileName, *document);
-    }
-    // New keys go after the section's last non-blank line, so that a blank
-    // line separating it from the next section stays where it is.
-    qsizetype insertAt = range.header + 1;
-    for (qsizetype i = range.header + 1; i < range.end; ++i) {
-        if (!lines[i].text.trimmed().isEmpty())
-            insertAt = i + 1;
-    }
-    if (lines[insertAt - 1].ending.isEmpty())
-        lines[insertAt - 1].ending = document->ending;
-    lines.insert(insertAt, TLine{keyName + u'=' + valueText, document->ending});
-    return SaveDocument(m_fileName, *document);
+    return ChangeFile(m_fileName, [&](TIniDocument &document) {
+        return document.WriteString(section, key, value);
+    });
 }
 
 bool TIniFile::WriteInteger(const QString &section, const QString &key, int value)
@@ -390,70 +446,32 @@ bool TIniFile::WriteBool(const QString &section, const QString &key, bool value)
 
 bool TIniFile::EraseSection(const QString &section)
 {
-    std::optional<TDocument> document = LoadDocument(m_fileName);
-    if (!document)
-        return false;
-    bool changed = false;
-    for (TSectionRange range = FindSection(document->lines, section); range.found();
-         range = FindSection(document->lines, section, range.header)) {
-        document->lines.remove(range.header, range.end - range.header);
-        changed = true;
-    }
-    return !changed || SaveDocument(m_fileName, *document);
+    return ChangeFile(m_fileName,
+                      [&](TIniDocument &document) { return document.EraseSection(section); });
 }
 
 bool TIniFile::DeleteKey(const QString &section, const QString &key)
 {
-    std::optional<TDocument> document = LoadDocument(m_fileName);
-    if (!document)
-        return false;
-    bool changed = false;
-    for (TSectionRange range = FindSection(document->lines, section); range.found();
-         range = FindSection(document->lines, section, range.end)) {
-        for (qsizetype line; (line = FindKey(document->lines, range, key)) >= 0;) {
-            document->lines.remove(line);
-            --range.end;
-            changed = true;
-        }
-    }
-    return !changed || SaveDocument(m_fileName, *document);
+    return ChangeFile(m_fileName,
+                      [&](TIniDocument &document) { return document.DeleteKey(section, key); });
 }
 
 QStringList TIniFile::ReadSection(const QString &section) const
 {
-    const TDocument document = ReadDocument(m_fileName);
-    const TSectionRange range = FindSection(document.lines, section);
-    QStringList keys;
-    QSet<QString> seen;
-    if (!range.found())
-        return keys;
-    for (qsizetype i = range.header + 1; i < range.end; ++i) {
-        const TParsedLine parsed = ParseLine(document.lines[i].text);
-        if (parsed.kind == TLineKind::Key && AddOnce(seen, parsed.name))
-            keys.append(parsed.name);
-    }
-    return keys;
+    return ReadDocument(m_fileName).ReadSection(section);
 }
 
 QStringList TIniFile::ReadSections() const
 {
-    const TDocument document = ReadDocument(m_fileName);
-    QStringList sections;
-    QSet<QString> seen;
-    for (const TLine &line : document.lines) {
-        const TParsedLine parsed = ParseLine(line.text);
-        if (parsed.kind == TLineKind::Section && AddOnce(seen, parsed.name))
-            sections.append(parsed.name);
-    }
-    return sections;
+    return ReadDocument(m_fileName).ReadSections();
 }
 
 bool TIniFile::SectionExists(const QString &section) const
 {
-    return FindSection(ReadDocument(m_fileName).lines, section).found();
+    return ReadDocument(m_fileName).SectionExists(section);
 }
 
 bool TIniFile::ValueExists(const QString &section, const QString &key) const
 {
-    return LookUp(m_fileName, section, key).has_value();
+    return ReadDocument(m_fileName).Value(section, key).has_value();
 }

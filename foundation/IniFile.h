@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 // Settings file in the INI form:
 //
@@ -20,6 +24,55 @@
 // was. Blanks around names and values are not significant; a value that needs
 // them, or that is itself enclosed in double quotes, is written in double
 // quotes, so that every value reads back as written.
+class TIniFile;
+
+// The text of one settings file, held in memory with every line as it was
+// read. TIniFile reads it from the file for every access; it is also the place
+// to test or fuzz the format without a file.
+class TIniDocument
+{
+public:
+    // Nothing when the bytes are more than TIniFile::MaxFileSize.
+    static std::optional<TIniDocument> FromBytes(const QByteArray &bytes);
+    // UTF-8, with the byte-order mark when the text had a UTF-8 one.
+    QByteArray ToBytes() const;
+
+    std::optional<QString> Value(const QString &section, const QString &key) const;
+    QStringList ReadSection(const QString &section) const;
+    QStringList ReadSections() const;
+    bool SectionExists(const QString &section) const;
+
+    // True when the names and the value can be stored in one line each.
+    static bool IsStorable(const QString &section, const QString &key, const QString &value);
+    // These return true when the text changed. WriteString expects a storable
+    // entry and changes nothing otherwise.
+    bool WriteString(const QString &section, const QString &key, const QString &value);
+    bool EraseSection(const QString &section);
+    bool DeleteKey(const QString &section, const QString &key);
+
+private:
+    struct TLine
+    {
+        QString text;   // without its line break
+        QString ending; // CR LF, LF, CR, or empty for a last line without one
+    };
+    struct TRange
+    {
+        qsizetype header = -1;
+        qsizetype end = -1;
+        bool found() const { return header >= 0; }
+    };
+
+    TRange FindSection(const QString &section, qsizetype from = 0) const;
+    qsizetype FindKey(const TRange &range, const QString &key, QString *name = nullptr,
+                      QString *value = nullptr) const;
+    void AppendLine(const QString &text);
+
+    QList<TLine> m_lines;
+    QString m_ending;
+    bool m_utf8Bom = false;
+};
+
 class TIniFile
 {
 public:

@@ -37,14 +37,20 @@ TTranslationState &State()
 // folder has changed (tests change it).
 void BindDomainLocked(TTranslationState &state, const QByteArray &domain)
 {
-    const QByteArray folder = QFile::encodeName(ProgramFolder() + QStringLiteral("locale"));
+    const QString folderName = ProgramFolder() + QStringLiteral("locale");
+    const QByteArray folder = folderName.toUtf8();
     if (folder != state.boundFolder) {
         state.boundFolder = folder;
         state.boundDomains.clear();
     }
     if (state.boundDomains.contains(domain))
         return;
-    bindtextdomain(domain.constData(), folder.constData());
+#ifdef _WIN32
+    // Folder names outside the ANSI code page need the wide form.
+    wbindtextdomain(domain.constData(), reinterpret_cast<const wchar_t *>(folderName.utf16()));
+#else
+    bindtextdomain(domain.constData(), QFile::encodeName(folderName).constData());
+#endif
     bind_textdomain_codeset(domain.constData(), "UTF-8");
     state.boundDomains.insert(domain);
 }

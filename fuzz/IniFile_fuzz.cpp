@@ -1,23 +1,13 @@
-// Settings files come from anywhere the user (or another program) puts them:
-// every read must end without a crash, and a write must leave a file in which
-// the written value reads back and the other sections stay readable.
+// Settings files come from anywhere the user (or another program) puts them.
+// Every input must parse without a crash; writing the parsed text back must
+// give the same sections and values; a written value must read back, and the
+// sections that were there must stay.
 #include "foundation/IniFile.h"
-
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 
 #include <cstdint>
 #include <cstdlib>
 
 namespace {
-
-const QString &FuzzFile()
-{
-    static QTemporaryDir folder;
-    static const QString name = folder.filePath(QStringLiteral("fuzz.ini"));
-    return name;
-}
 
 void Check(bool condition)
 {
@@ -25,36 +15,47 @@ void Check(bool condition)
         std::abort();
 }
 
+void CheckSameContent(const TIniDocument &a, const TIniDocument &b)
+{
+    const QStringList sections = a.ReadSections();
+    Check(sections == b.ReadSections());
+    for (const QString &section : sections) {
+        const QStringList keys = a.ReadSection(section);
+        Check(keys == b.ReadSection(section));
+        for (const QString &key : keys) {
+            const std::optional<QString> value = a.Value(section, key);
+            Check(value.has_value());
+            Check(value == b.Value(section, key));
+        }
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QString &fileName = FuzzFile();
-    {
-        QFile file(fileName);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        file.write(reinterpret_cast<const char *>(data), qint64(size));
-    }
-    TIniFile ini(fileName);
-    const QStringList sections = ini.ReadSections();
-    for (const QString &section : sections) {
-        for (const QString &key : ini.ReadSection(section)) {
-            Check(ini.ValueExists(section, key));
-            ini.ReadString(section, key, QString());
-            ini.ReadInteger(section, key, 0);
-        }
-    }
+    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    std::optional<TIniDocument> document = TIniDocument::FromBytes(bytes);
+    if (!document)
+        return 0;
+    const QStringList sections = document->ReadSections();
+
+    const std::optional<TIniDocument> reread = TIniDocument::FromBytes(document->ToBytes());
+    Check(reread.has_value());
+    CheckSameContent(*document, *reread);
 
     const QString value = QStringLiteral(" fuzz \"value\" ");
-    if (ini.WriteString(QStringLiteral("Fuzz"), QStringLiteral("Key"), value)) {
-        Check(ini.ReadString(QStringLiteral("Fuzz"), QStringLiteral("Key"), QString()) == value);
-        // Sections before the write are all still there.
-        const QStringList after = ini.ReadSections();
-        for (const QString &section : sections)
-            Check(after.contains(section, Qt::CaseInsensitive));
+    document->WriteString(QStringLiteral("Fuzz"), QStringLiteral("Key"), value);
+    Check(document->Value(QStringLiteral("fuzz"), QStringLiteral("KEY")) == value);
+    for (const QString &section : sections)
+        Check(document->SectionExists(section));
+    const std::optional<TIniDocument> written = TIniDocument::FromBytes(document->ToBytes());
+    Check(written.has_value());
+    CheckSameContent(*document, *written);
+
+    if (!sections.isEmpty()) {
+        document->EraseSection(sections.first());
+        Check(!document->SectionExists(sections.first()));
     }
-    if (!sections.isEmpty() && ini.EraseSection(sections.first()))
-        Check(!ini.SectionExists(sections.first()));
     return 0;
 }
