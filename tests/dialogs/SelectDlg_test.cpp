@@ -296,6 +296,23 @@ TEST_F(SelectDialogTest, LayoutFollowsTheComputationOnScreen)
     Run({"A", "B", "C", "D"}, QString(), -1);
 }
 
+TEST_F(SelectDialogTest, WideAndBoldTextWidenTheWindow)
+{
+    const QString caption = QString("The folder \"Archives/2026\" holds deleted mails. ").repeated(2);
+    const int textWidth = MaxTextWidth(caption, &dialog);
+    ASSERT_GT(textWidth, 325);
+    for (const bool bold : {false, true}) {
+        AnswerModal("SelectDialog", [textWidth, bold](QWidget *d) {
+            const int counted = bold ? MulDiv(textWidth, 5, 4) : textWidth;
+            EXPECT_EQ(d->width(), counted + 50 + 10) << "bold " << bold;
+            EXPECT_EQ(Child<QLabel>(d, "stCaption")->font().bold(), bold);
+            d->close();
+        });
+        dialog.Execute(QPoint(0, 0), "T", caption, mtInformation, bold ? fsBold : TFontStyles(),
+                       {"OK"});
+    }
+}
+
 TEST_F(SelectDialogTest, CustomTypeHidesTheIconAndKeepsTheTextMargin)
 {
     AnswerModal("SelectDialog", [](QWidget *d) {
