@@ -213,12 +213,16 @@ TExtFileStream::TExtFileStream(const QString &name, quint16 mode, quint32 rights
     const int fd = OpenRetrying(path, flags, CreationMode(rights));
     if (fd < 0)
         RaiseStreamError(name, create, errno);
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) { // a folder is no file stream
+        CloseQuietly(fd);
+        RaiseStreamError(name, create, EISDIR);
+    }
     if (const int error = LockShared(fd, LockOperationFor(sharing))) {
         CloseQuietly(fd);
         RaiseStreamError(name, create, error);
     }
     if (create) {
-        struct stat st;
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size != 0
             && ::ftruncate(fd, 0) != 0) {
             const int error = errno;

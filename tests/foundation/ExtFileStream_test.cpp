@@ -95,6 +95,16 @@ TEST_F(ExtFileStreamTest, RelativeNameIsReportedWithFullPath)
         << e.message().toStdString();
 }
 
+TEST_F(ExtFileStreamTest, FolderIsNoStream)
+{
+    const EExtFileStreamError opened
+        = ExpectStreamError([&] { TExtFileStream s(dir(), fmOpenRead | fmShareDenyNone); });
+    EXPECT_EQ(opened.ErrorCode, EISDIR);
+    const EExtFileStreamError created = ExpectStreamError([&] { TExtFileStream s(dir(), fmCreate); });
+    EXPECT_EQ(created.ErrorCode, EISDIR);
+    EXPECT_TRUE(created.message().startsWith(QStringLiteral("Cannot create file")));
+}
+
 TEST_F(ExtFileStreamTest, InvalidAccessModeIsRefused)
 {
     const QString name = writeFile("a.txt", "a");
