@@ -1,6 +1,7 @@
 #include "foundation/PathUtils.h"
 
 #include <QDir>
+#include <QStandardPaths>
 
 namespace {
 
@@ -202,6 +203,33 @@ bool IsRealEntryName(const QString &name)
 QString MakeFileName(const QString &folder, const QString &name, const QString &extension)
 {
     return PathRules::MakeFileName(folder, name, extension, NativePathStyle);
+}
+
+namespace {
+
+QString StandardFolder(QStandardPaths::StandardLocation location)
+{
+    const QString folder = QStandardPaths::writableLocation(location);
+    // cleanPath drops trailing separators except the one of a root.
+    return folder.isEmpty() ? QString() : QDir::toNativeSeparators(QDir::cleanPath(folder));
+}
+
+} // namespace
+
+QString GetSpecialFolder(int identifier)
+{
+    switch (identifier) {
+    case sfDesktop:
+        return StandardFolder(QStandardPaths::DesktopLocation);
+    case sfDocuments:
+        return StandardFolder(QStandardPaths::DocumentsLocation);
+    case sfLocalAppData:
+        return StandardFolder(QStandardPaths::GenericDataLocation);
+    case sfProfile:
+        return StandardFolder(QStandardPaths::HomeLocation);
+    default:
+        return PathUtilsPlatform::SpecialFolder(identifier);
+    }
 }
 
 QString GetAppDataFolder()

@@ -51,6 +51,12 @@ QString MakeFileName(const QString &folder, const QString &name, const QString &
 int RootLength(const QString &path, const TPathStyle &style);
 } // namespace PathRules
 
+namespace PathUtilsPlatform {
+// The folders of GetSpecialFolder that QStandardPaths does not know (roaming
+// application data, favourites, program folders); one file per platform.
+QString SpecialFolder(int identifier);
+} // namespace PathUtilsPlatform
+
 // File names (text only, the file system is never touched).
 QString AddBackslash(const QString &folder);
 QString GetExtension(const QString &name);
@@ -81,7 +87,10 @@ inline constexpr int pfPrograms64 = 4;
 inline constexpr int pfCommonFiles64 = 5;
 
 // Platform folders and names; empty when the platform gives nothing. Folders
-// carry no trailing separator unless stated.
+// carry no trailing separator unless stated. Desktop, documents, local
+// application data and the profile come from QStandardPaths on every
+// platform; the roaming application data is ~/.config on Linux,
+// ~/Library/Application Support on macOS and %APPDATA% on Windows.
 QString GetSpecialFolder(int identifier);
 QString GetAppDataFolder();
 QString GetDocumentsFolder();

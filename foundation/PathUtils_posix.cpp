@@ -1,6 +1,4 @@
-// Folder and name lookups on Linux and macOS. The shell folder numbers of
-// GetSpecialFolder are mapped to the nearest standard location; numbers with
-// no counterpart give an empty text.
+// Folder and name lookups on Linux and macOS.
 #include "foundation/PathUtils.h"
 
 #include <QDir>
@@ -12,45 +10,25 @@
 
 #include <vector>
 
-namespace {
-
-QString StandardFolder(QStandardPaths::StandardLocation location)
-{
-    const QString folder = QStandardPaths::writableLocation(location);
-    if (folder.isEmpty())
-        return {};
-    QString native = QDir::toNativeSeparators(QDir::cleanPath(folder));
-    if (native.size() > 1 && native.endsWith(PathDelim))
-        native.chop(1);
-    return native;
-}
-
-} // namespace
-
-QString GetSpecialFolder(int identifier)
+QString PathUtilsPlatform::SpecialFolder(int identifier)
 {
     switch (identifier) {
-    case sfDesktop:
-        return StandardFolder(QStandardPaths::DesktopLocation);
-    case sfDocuments:
-        return StandardFolder(QStandardPaths::DocumentsLocation);
-    case sfAppData:
+    case sfAppData: {
 #ifdef Q_OS_MACOS
-        return StandardFolder(QStandardPaths::GenericDataLocation); // ~/Library/Application Support
+        const auto location = QStandardPaths::GenericDataLocation; // ~/Library/Application Support
 #else
-        return StandardFolder(QStandardPaths::GenericConfigLocation); // ~/.config
+        const auto location = QStandardPaths::GenericConfigLocation; // ~/.config
 #endif
-    case sfLocalAppData:
-        return StandardFolder(QStandardPaths::GenericDataLocation);
-    case sfProfile:
-        return StandardFolder(QStandardPaths::HomeLocation);
+        const QString folder = QStandardPaths::writableLocation(location);
+        return folder.isEmpty() ? QString() : QDir::toNativeSeparators(QDir::cleanPath(folder));
+    }
     case sfProgramFiles:
 #ifdef Q_OS_MACOS
         return QStringLiteral("/Applications");
 #else
         return {};
 #endif
-    default: // favourites, common files: nothing corresponds
+    default: // favourites, common files and unknown numbers: nothing corresponds
         return {};
     }
 }
@@ -62,7 +40,7 @@ QString GetWindowsFolder()
 
 QString CurrentUserName()
 {
-    long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+    const long size = sysconf(_SC_GETPW_R_SIZE_MAX);
     std::vector<char> buffer(size > 0 ? static_cast<size_t>(size) : 16384);
     passwd entry{};
     passwd *found = nullptr;

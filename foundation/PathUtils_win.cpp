@@ -22,7 +22,9 @@ QString ExpandVariable(const wchar_t *reference, bool &ok)
 
 } // namespace
 
-QString GetSpecialFolder(int identifier)
+// Roaming application data (%APPDATA%), favourites and the program folders,
+// by their shell folder numbers.
+QString PathUtilsPlatform::SpecialFolder(int identifier)
 {
     wchar_t buffer[MAX_PATH + 1] = {};
     // Virtual folders without a file-system path fail here and give empty.

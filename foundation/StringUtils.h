@@ -25,7 +25,11 @@ struct TFormatSettings
 // Formats a pattern of the syntax
 //   "%" [index ":"] ["-"] [width] ["." precision] type
 // with the types d u x s f n, and "%%" for a literal percent sign. The index
-// counts from 0 and makes the following placeholders continue after it.
+// counts from 0 and makes the following placeholders continue after it. The
+// width pads with blanks (on the right with "-"). The precision is the least
+// number of digits for d, u and x, the most characters for s, and the number
+// of decimals for f and n (2 when absent). x writes upper-case digits; d, u
+// and x take any integer argument, s only text, f and n only floating point.
 // A pattern that does not fit its arguments (unknown or malformed placeholder,
 // wrong argument type, too few arguments, a width or precision above
 // MaxFormatWidth) gives the translated "Format error: " followed by the
