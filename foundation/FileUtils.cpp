@@ -278,10 +278,8 @@ void CopyFileData(const QString &source, const QString &destination, qint32 attr
     // when complete; a device or FIFO is written in place.
     const QString target = CopyTargetOf(destination);
     const bool inPlace = IsSpecialFile(target);
-    if (!inPlace && QFileInfo::exists(target)) {
-        if (const qint32 error = PrepareReplace(target))
-            RaiseCopyError(N_("Error creating \"%s\""), destination, error);
-    }
+    if (QFileInfo(target).isDir())
+        RaiseCopyError(N_("Error creating \"%s\""), destination, FolderInTheWayError);
     QString tempName;
     std::unique_ptr<TExtFileStream> output;
     try {
@@ -310,6 +308,10 @@ void CopyFileData(const QString &source, const QString &destination, qint32 attr
         RaiseCopyError(N_("Error setting timestamps of \"%s\""), destination, error);
     if (const qint32 error = SetFileAttributesOf(tempName, attr))
         RaiseCopyError(N_("Error setting attributes of \"%s\""), destination, error);
+    // An existing destination is made replaceable only now, so that a failed
+    // copy leaves it exactly as it was.
+    if (const qint32 error = PrepareReplace(target))
+        RaiseCopyError(N_("Error creating \"%s\""), destination, error);
     if (const qint32 error = ReplaceFile(tempName, target))
         RaiseCopyError(N_("Error creating \"%s\""), destination, error);
     tempGuard.Release();

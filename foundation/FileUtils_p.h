@@ -13,6 +13,7 @@ namespace FileUtilsPlatform {
 extern const int FileNotFoundError; // ENOENT / ERROR_FILE_NOT_FOUND (both 2)
 extern const int DiskFullError;     // ENOSPC / ERROR_DISK_FULL
 extern const int FileExistsError;   // EEXIST / ERROR_FILE_EXISTS
+extern const int FolderInTheWayError; // EISDIR / ERROR_ACCESS_DENIED: a file name taken by a folder
 
 // The system's text for an error number.
 QString SystemErrorText(int error);
@@ -35,8 +36,7 @@ QString CopyTargetOf(const QString &destination);
 // or FIFO): such a destination is written in place, not replaced.
 bool IsSpecialFile(const QString &target);
 
-// Makes an existing target replaceable; 0 or the error number (a folder gives
-// the platform's error for "is a folder").
+// Makes an existing target replaceable by ReplaceFile; 0 or the error number.
 qint32 PrepareReplace(const QString &target);
 
 // Gives a new file the permissions and owner of the file it will replace

@@ -22,6 +22,7 @@ namespace FileUtilsPlatform {
 const int FileNotFoundError = ENOENT;
 const int DiskFullError = ENOSPC;
 const int FileExistsError = EEXIST;
+const int FolderInTheWayError = EISDIR;
 
 QString SystemErrorText(int error)
 {
@@ -550,13 +551,9 @@ bool IsSpecialFile(const QString &target)
            && !S_ISDIR(st.st_mode);
 }
 
-qint32 PrepareReplace(const QString &target)
+qint32 PrepareReplace(const QString &)
 {
-    // rename() replaces a read-only file as well; only a folder is in the way.
-    struct stat st;
-    if (::stat(Native(target).constData(), &st) == 0 && S_ISDIR(st.st_mode))
-        return EISDIR;
-    return 0;
+    return 0; // rename() replaces a read-only file as well
 }
 
 void InheritFileSecurity(const QString &target, TExtFileStream &stream)

@@ -29,6 +29,7 @@ namespace FileUtilsPlatform {
 const int FileNotFoundError = ERROR_FILE_NOT_FOUND;
 const int DiskFullError = ERROR_DISK_FULL;
 const int FileExistsError = ERROR_FILE_EXISTS;
+const int FolderInTheWayError = ERROR_ACCESS_DENIED;
 
 QString SystemErrorText(int error)
 {
