@@ -431,10 +431,12 @@ TOpResult TEncryption::DecryptStreamEx(QIODevice &sSource, QIODevice *sDest, qin
     qint64 remaining = SLength - GetHeaderSize() - MacLength;
     qint64 count = 0;
     TOpResult result = orOk;
-    while (remaining > 0) {
+    // Runs at least once, so that empty data is reported and can be cancelled
+    // like any other.
+    do {
         const qint64 chunk = std::min<qint64>(CBufSize, remaining);
         const qint64 n = ReadFully(sSource, buf, chunk);
-        if (n <= 0) {  // read error, or the source ended before the code
+        if (n < 0 || (n == 0 && chunk > 0)) {  // read error, or the source ended before the code
             result = orError;
             break;
         }
@@ -449,7 +451,7 @@ TOpResult TEncryption::DecryptStreamEx(QIODevice &sSource, QIODevice *sDest, qin
             result = orUserBreak;
             break;
         }
-    }
+    } while (remaining > 0);
 
     OPENSSL_cleanse(buf, size_t(CBufSize));
     if (result != orOk) {

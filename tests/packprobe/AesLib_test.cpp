@@ -459,6 +459,14 @@ TEST(AesFailureTest, StreamErrorsGiveError)
     TEncryption reader("pw", 1, 64);
     EXPECT_EQ(reader.DecryptStreamEx(source, &readOnlyDest, container.size(), false, {}), orError);
 
+    QBuffer closedSource(&plain);
+    QByteArray written;
+    QBuffer dest(&written);
+    dest.open(QIODevice::WriteOnly);
+    TEncryption writer2("pw", 1, 64);
+    EXPECT_EQ(writer2.EncryptStreamEx(closedSource, dest, false, {}), orError);
+    EXPECT_EQ(written.size(), 10);  // the header only: no code for data never read
+
     QBuffer closed(&container);
     TEncryption reader2("pw", 1, 64);
     QByteArray outBytes;
@@ -524,6 +532,19 @@ TEST(AesCancelTest, DecryptionStopsWithUserBreak)
     EXPECT_EQ(calls, 2);
     EXPECT_EQ(d.Plain, plain.left(200));
     EXPECT_EQ(d.SourcePos, 14 + 200);  // the code is not read
+}
+
+TEST(AesCancelTest, EmptyDataIsReportedAndCanBeCancelled)
+{
+    const TEncrypted e = Encrypt("empty", 1, 64, QByteArray());
+    std::vector<qint64> counts;
+    QByteArray container = e.Container;
+    QBuffer in(&container);
+    in.open(QIODevice::ReadOnly);
+    TEncryption reader("empty", 1, 64);
+    reader.SetOnProgress([&](TFileAction, qint64 count, bool) { counts.push_back(count); });
+    EXPECT_EQ(reader.DecryptStreamEx(in, nullptr, container.size(), false, [] { return true; }), orUserBreak);
+    EXPECT_EQ(counts, (std::vector<qint64>{0}));
 }
 
 TEST(AesCancelTest, EncryptionStopsWithoutTrailer)
