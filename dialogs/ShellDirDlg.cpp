@@ -13,6 +13,7 @@
 #include "foundation/StringUtils.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <QCheckBox>
 #include <QDir>
 #include <QEvent>
@@ -331,8 +332,13 @@ TShellDirDialog::TShellDirDialog(QWidget *parent) : QDialog(parent)
     CreateControls();
     CreateModels(false);
     TranslateWindow(this, DialogsTextDomain);
-    FDirWidth = 801 - Splitter->handleWidth() - FFileWidth;
-    resize(801, 406);
+    // The design sizes are those of a small dialog font; a wider font gets
+    // wider panels so that the file list's columns keep their room.
+    const double scale = DesignFontScale();
+    FFileWidth = qRound(390 * scale);
+    const int clientWidth = qRound(801 * scale);
+    FDirWidth = clientWidth - Splitter->handleWidth() - FFileWidth;
+    resize(clientWidth, qRound(406 * scale));
     CentreOnScreen();
 }
 
@@ -523,6 +529,13 @@ void TShellDirDialog::CreateModels(bool hidden)
     FTreeModel = new QFileSystemModel(this);
     FTreeModel->setFilter(QDir::Dirs | QDir::Drives | QDir::NoDotAndDotDot | hiddenItems);
     FTreeModel->setRootPath(QString());
+    // Folders load in the background: once the folders on the way to the
+    // selected one are there, it can be scrolled into view.
+    connect(FTreeModel, &QFileSystemModel::directoryLoaded, this, [this](const QString &loaded) {
+        const QString current = ModelPath(TreePath());
+        if (!current.isEmpty() && current.startsWith(loaded, FileNameCase))
+            ShellTreeView->scrollTo(ShellTreeView->currentIndex());
+    });
     if (!FTreeFilter) {
         FTreeFilter = new TFolderTreeFilter(this);
         FTreeFilter->setSourceModel(FTreeModel);
@@ -542,6 +555,13 @@ void TShellDirDialog::CreateModels(bool hidden)
     ShellListView->setModel(FListModel);
     ShellListView->sortByColumn(0, Qt::AscendingOrder);
     delete oldList;
+}
+
+double TShellDirDialog::DesignFontScale() const
+{
+    // Width of "X" in the design font (8 points at 96 pixels per inch).
+    constexpr double DesignCharWidth = 6.0;
+    return std::clamp(fontMetrics().horizontalAdvance(u'X') / DesignCharWidth, 1.0, 2.0);
 }
 
 void TShellDirDialog::CentreOnScreen()

@@ -138,6 +138,7 @@ private:
     void CreateControls();
     void CreateModels(bool hidden);
     void CentreOnScreen();
+    double DesignFontScale() const;
     void MoveFrameTo(const QPoint &topLeft);
     void SetRoot(TRootFolder root, const QString &folder = QString());
     void PressRootButton(TRootFolder root);

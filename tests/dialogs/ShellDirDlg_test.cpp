@@ -3,6 +3,7 @@
 #include "dialogs/HListBox.h"
 #include "dialogs/SelectDlg.h"
 #include "foundation/IniFile.h"
+#include "foundation/LangUtils.h"
 #include "foundation/PathUtils.h"
 #include "support/TempDir.h"
 
@@ -481,4 +482,26 @@ TEST_F(FolderDialog, SettingsSurviveTheDialog)
     EXPECT_TRUE(again.findChild<QCheckBox *>("cbxFiles")->isChecked());
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     EXPECT_EQ(again.y(), (screen.height() - again.height()) / 2) << "Top 0 centres the window";
+}
+
+class FolderDialogGerman : public ::testing::Test
+{
+protected:
+    void SetUp() override { UseLanguage("de"); }
+    void TearDown() override
+    {
+        ResetTranslationForTesting();
+        UseLanguage(QString());
+    }
+};
+
+TEST_F(FolderDialogGerman, TextsAreTranslatedWhenCreated)
+{
+    TShellDirDialog dialog;
+    EXPECT_EQ(dialog.findChild<QToolButton *>("spbMyFiles")->text(), "Dokumente");
+    EXPECT_EQ(dialog.findChild<QCheckBox *>("cbxFiles")->text(), "Dateien anzeigen");
+    EXPECT_EQ(dialog.findChild<QToolButton *>("spbUp")->toolTip(), "Einen Ordner nach oben");
+    EXPECT_EQ(dialog.findChild<QPushButton *>("btbCancel")->text(), "Abbrechen");
+    EXPECT_EQ(dialog.findChild<QAction *>("miDelete")->text(), "Ordner löschen");
+    EXPECT_TRUE(FreeSpaceText(0, 0).contains(" frei von "));
 }
