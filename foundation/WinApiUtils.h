@@ -47,8 +47,12 @@ void GetProgramVersion(const QString &name, const QString &fallbackVersion,
 // True when a running process has the executable exeName. With fullPath false
 // the executable's name without folder is compared, with fullPath true the
 // full path of its image; both without regard to letter case, whole name only.
-// Linux: a process matches by its command name (/proc/<pid>/comm) or by the
-// base name of its executable (/proc/<pid>/exe).
+// Linux: a process matches by the base name of its executable
+// (/proc/<pid>/exe, readable for the user's own processes; a " (deleted)" mark
+// of a replaced executable is dropped) or by its command name
+// (/proc/<pid>/comm). A command name that the kernel cut to 15 bytes does not
+// stand for the longer name it begins ("Thunderbird.exe" of a program
+// "Thunderbird.exe.bak").
 bool IsProgramRunning(const QString &exeName, bool fullPath = false);
 
 // Full path of the executable of a process, empty when it cannot be obtained
