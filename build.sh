@@ -84,7 +84,8 @@ case "$cmd" in
             seeds=()
             [ -d "fuzz/seeds/${name#fuzz_}" ] && seeds=("fuzz/seeds/${name#fuzz_}")
             echo "== $name for ${seconds}s"
-            "$f" -max_total_time="$seconds" -rss_limit_mb=4096 "$corpus" "${seeds[@]}" 2>&1 | tail -n 3 || status=1
+            mkdir -p build/fuzz/artifacts
+            "$f" -max_total_time="$seconds" -rss_limit_mb=4096 -artifact_prefix=build/fuzz/artifacts/ "$corpus" "${seeds[@]}" 2>&1 | tail -n 3 || status=1
         done
         exit $status
         ;;
