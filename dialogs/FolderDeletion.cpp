@@ -63,15 +63,20 @@ void DeleteFolderTree(const QString &base, const QString &subFolder, bool delete
 
     const QFileInfoList entries = FolderEntries(folder);
     for (const QFileInfo &entry : entries)
-        if (IsRealEntryName(entry.fileName()) && IsRealFolder(entry))
+        if (IsRealEntryName(entry.fileName()) && IsRealFolder(entry) &&
+            !IsMountPoint(folder, entry.filePath()))
             DeleteFolderTree(base, SubFolderPath(subFolder, entry.fileName()), deleteTop, counts,
                              remover);
 
     unsigned seen = 0;
     unsigned deleted = 0;
     for (const QFileInfo &entry : entries) {
-        if (IsRealFolder(entry))
+        if (IsRealFolder(entry)) {
+            // A mount point inside stays mounted, and so does its folder.
+            if (IsMountPoint(folder, entry.filePath()))
+                ++counts.Errors;
             continue;
+        }
         ++seen;
         if (remover.RemoveFile(entry.filePath())) {
             ++counts.Files;

@@ -29,7 +29,8 @@ public:
 // included, read-only ones too), and finally the folder itself when all of
 // its files went and either deleteTop is set or subFolder is non-empty. A
 // file that cannot be deleted keeps its folder and every folder above it.
-// Missing folders are skipped without counting.
+// Missing folders are skipped without counting. The mount point of another
+// file system is not entered: removing it fails and counts as an error.
 void DeleteFolderTree(const QString &base, const QString &subFolder, bool deleteTop,
                       TDeletionCounts &counts, TFolderRemover &remover);
 void DeleteFolderTree(const QString &base, const QString &subFolder, bool deleteTop,
@@ -40,6 +41,9 @@ void DeleteFolderTree(const QString &base, const QString &subFolder, bool delete
 // (Windows: clearing read-only, hidden and system; nothing elsewhere, where a
 // file's own permissions do not guard its deletion).
 bool IsLinkEntry(const QString &path);
+// Whether the folder entry is the mount point of another file system (on
+// Windows mounted folders are reparse points and count as links).
+bool IsMountPoint(const QString &folder, const QString &entry);
 void PrepareFileForDeletion(const QString &path);
 void PrepareFolderForRemoval(const QString &path);
 bool RemoveLinkEntry(const QString &path);

@@ -44,3 +44,8 @@ bool RemoveLinkEntry(const QString &path)
         return RemoveDirectoryW(native.c_str()) != 0;
     return DeleteFileW(native.c_str()) != 0;
 }
+
+bool IsMountPoint(const QString &, const QString &)
+{
+    return false;
+}

@@ -201,11 +201,7 @@ void THistoryList::SetMenu(QMenu *menu)
 
 void THistoryList::SetMenu2(QMenu *menu)
 {
-    if (FMenu2)
-        for (QAction *action : FMenu2->actions()) {
-            FMenu2->removeAction(action);
-            delete action;
-        }
+    ClearMenu2();
     FMenu2 = menu;
 }
 
@@ -248,18 +244,35 @@ void THistoryList::RemoveMenuItems()
             if (last->isChecked() && entry >= 0 && entry < Count())
                 FCheckedItem = Strings(entry);
             FMenu->removeAction(last);
-            delete last;
+            DisposeMenuItem(last);
         }
     }
-    if (FMenu2)
-        for (QAction *action : FMenu2->actions()) {
-            FMenu2->removeAction(action);
-            delete action;
-        }
-    delete FRadioGroup;
+    ClearMenu2();
+    if (FRadioGroup)
+        FRadioGroup->deleteLater();
     FRadioGroup = nullptr;
-    delete FRadioGroup2;
+    if (FRadioGroup2)
+        FRadioGroup2->deleteLater();
     FRadioGroup2 = nullptr;
+}
+
+// The item may be the one whose click is being handled (a click that opens a
+// file adds it to the history, which rebuilds the menu), so it goes once the
+// click is over.
+void THistoryList::DisposeMenuItem(QAction *item)
+{
+    item->disconnect(this);
+    item->deleteLater();
+}
+
+void THistoryList::ClearMenu2()
+{
+    if (!FMenu2)
+        return;
+    for (QAction *action : FMenu2->actions()) {
+        FMenu2->removeAction(action);
+        DisposeMenuItem(action);
+    }
 }
 
 QAction *THistoryList::NewMenuItem(QMenu *menu, const QString &caption)
@@ -297,10 +310,7 @@ void THistoryList::CopyItemsToMenu2()
 {
     if (!FMenu2)
         return;
-    for (QAction *action : FMenu2->actions()) {
-        FMenu2->removeAction(action);
-        delete action;
-    }
+    ClearMenu2();
     if (FRadioMenu) {
         FRadioGroup2 = new QActionGroup(this);
         FRadioGroup2->setExclusive(true);

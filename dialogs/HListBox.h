@@ -111,6 +111,8 @@ private:
 
     void InsertAtTop(const QString &s, const QVariant &object);
     void RemoveMenuItems();
+    void DisposeMenuItem(QAction *item);
+    void ClearMenu2();
     void BuildMenuItems();
     void CopyItemsToMenu2();
     QAction *NewMenuItem(QMenu *menu, const QString &caption);

@@ -134,6 +134,15 @@ TEST_F(FolderDeletion, FolderWithoutWritePermissionKeepsItsFiles)
 }
 #endif
 
+#ifdef __linux__
+TEST_F(FolderDeletion, MountPointsAreRecognised)
+{
+    QDir().mkpath(path("target/sub"));
+    EXPECT_FALSE(IsMountPoint(target, path("target/sub")));
+    EXPECT_TRUE(IsMountPoint("/", "/proc")) << "/proc is a file system of its own";
+}
+#endif
+
 TEST_F(FolderDeletion, LinkToAFolderOutsideIsRemovedAsALink)
 {
     writeFile("outside/keep.txt", "precious");

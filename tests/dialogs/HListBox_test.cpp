@@ -352,6 +352,26 @@ TEST(HistoryListMenu, ClickCallsTheTextEventElseTheIndexEvent)
     EXPECT_EQ(index, -1);
 }
 
+TEST(HistoryListMenu, ClickHandlerMayRebuildTheMenu)
+{
+    QMenu menu, menu2;
+    THistoryList list;
+    list.SetMenu(&menu);
+    list.SetMenu2(&menu2);
+    list.SetRadioMenu(true);
+    Filled(list, {"c", "b", "a"});
+    // Opening the chosen file puts it on top, which rebuilds both menus
+    // while the clicked item is still being handled.
+    list.SetOnAutoItemClick([&](QObject *, const QString &text) { list.AddString(text); });
+    menu.actions().at(2)->trigger();
+    EXPECT_EQ(list.Entries(), QStringList({"c", "a", "b"}));
+    menu2.actions().at(1)->trigger();
+    EXPECT_EQ(list.Entries(), QStringList({"a", "c", "b"}));
+    EXPECT_EQ(Captions(menu), QStringList({"1 a", "2 c", "3 b"}));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(menu.actions().size(), 3);
+}
+
 TEST(HistoryListMenu, StaleOrUnparsableCaptionsAreIgnored)
 {
     QMenu menu;
