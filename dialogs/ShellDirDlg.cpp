@@ -552,8 +552,10 @@ void TShellDirDialog::CreateModels(bool hidden)
     QFileSystemModel *oldList = FListModel;
     FListModel = new QFileSystemModel(this);
     FListModel->setFilter(QDir::Files | QDir::NoDotAndDotDot | hiddenItems);
+    QItemSelectionModel *oldSelection = ShellListView->selectionModel();
     ShellListView->setModel(FListModel);
     ShellListView->sortByColumn(0, Qt::AscendingOrder);
+    delete oldSelection;
     delete oldList;
 }
 
@@ -745,10 +747,8 @@ void TShellDirDialog::UpdateFileList()
     if (PanelRight->isHidden())
         return;
     const QString path = ModelPath(TreePath());
-    if (path.isEmpty()) {
-        ShellListView->setRootIndex(FListModel->index(QString()));
+    if (path.isEmpty())
         return;
-    }
     FListModel->setRootPath(path);
     ShellListView->setRootIndex(FListModel->index(path));
     UpdateColumnWidths();

@@ -19,6 +19,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
+#include <QStandardPaths>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -504,4 +506,104 @@ TEST_F(FolderDialogGerman, TextsAreTranslatedWhenCreated)
     EXPECT_EQ(dialog.findChild<QPushButton *>("btbCancel")->text(), "Abbrechen");
     EXPECT_EQ(dialog.findChild<QAction *>("miDelete")->text(), "Ordner löschen");
     EXPECT_TRUE(FreeSpaceText(0, 0).contains(" frei von "));
+}
+
+namespace {
+
+// Waits (running the event loop) until done() holds or a few seconds passed.
+bool WaitFor(const std::function<bool()> &done)
+{
+    for (int i = 0; i < 300 && !done(); ++i) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(10);
+    }
+    return done();
+}
+
+QStringList ListedFiles(QTreeView *list)
+{
+    QStringList names;
+    const QModelIndex root = list->rootIndex();
+    for (int row = 0; row < list->model()->rowCount(root); ++row)
+        names.append(list->model()->index(row, 0, root).data().toString());
+    names.sort();
+    return names;
+}
+
+} // namespace
+
+TEST_F(FolderDialog, FileListShowsTheFilesOfTheTreesFolder)
+{
+    writeFile("alpha/.secret", "s");
+    TShellDirDialog dialog;
+    for (const bool hidden : {false, true}) {
+        QStringList listed;
+        WhenModal(IsFolderDialog, [&](QWidget *w) {
+            auto *files = Find<QCheckBox>(w, "cbxFiles");
+            if (!files->isChecked())
+                files->click();
+            auto *list = Find<QTreeView>(w, "ShellListView");
+            const int expected = hidden ? 2 : 1;
+            WaitFor([&] { return list->model()->rowCount(list->rootIndex()) >= expected; });
+            listed = ListedFiles(list);
+            static_cast<QDialog *>(w)->reject();
+        });
+        QString dir = path("alpha");
+        dialog.Execute("Pick", hidden, true, false, QString(), dir);
+        if (hidden)
+            EXPECT_EQ(listed, QStringList({".secret", "file.txt"}));
+        else
+            EXPECT_EQ(listed, QStringList({"file.txt"})) << "no folders, no hidden files";
+    }
+}
+
+class FolderDialogRoots : public FolderDialog
+{
+protected:
+    void SetUp() override
+    {
+        FolderDialog::SetUp();
+        FOldHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(dir()));
+        QDir().mkpath(path("Documents/letters/2026"));
+        QDir().mkpath(path("Desktop"));
+    }
+    void TearDown() override { qputenv("HOME", FOldHome); }
+
+    QByteArray FOldHome;
+};
+
+TEST_F(FolderDialogRoots, RootButtonsShowOneFolderAndUpLeadsBackToTheComputer)
+{
+    if (QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) != path("Documents"))
+        GTEST_SKIP() << "the documents folder does not follow HOME here";
+    TShellDirDialog dialog;
+    WhenModal(IsFolderDialog, [&](QWidget *w) {
+        auto &d = static_cast<TShellDirDialog &>(*w);
+        auto *tree = Find<QTreeView>(w, "ShellTreeView");
+        Find<QToolButton>(w, "spbMyFiles")->click();
+        EXPECT_EQ(d.Root(), TRootFolder::Documents);
+        ASSERT_EQ(tree->model()->rowCount(tree->rootIndex()), 1) << "the root folder is the only top node";
+        EXPECT_EQ(tree->model()->index(0, 0, tree->rootIndex()).data().toString(), "Documents");
+        EXPECT_FALSE(d.SetTreePath(path("alpha"))) << "outside the root";
+        ASSERT_TRUE(d.SetTreePath(path("Documents/letters/2026")));
+
+        Find<QToolButton>(w, "spbUp")->click();
+        EXPECT_EQ(d.Root(), TRootFolder::Computer);
+        EXPECT_TRUE(Find<QToolButton>(w, "spbComputer")->isChecked());
+        EXPECT_EQ(d.TreePath(), Native(path("Documents/letters")));
+        Find<QToolButton>(w, "spbUp")->click();
+        EXPECT_EQ(d.TreePath(), Native(path("Documents")));
+
+        Find<QToolButton>(w, "spbDesktop")->click();
+        EXPECT_EQ(d.Root(), TRootFolder::Desktop);
+        EXPECT_EQ(d.TreePath(), Native(path("Desktop"))) << "the root folder is selected";
+        EXPECT_EQ(Find<THistoryCombo>(w, "cbxSelectedDir")->currentText(), Native(path("Desktop")));
+        Find<QToolButton>(w, "spbUp")->click();
+        EXPECT_EQ(d.Root(), TRootFolder::Computer);
+        EXPECT_EQ(d.TreePath(), Native(path("Desktop")));
+        static_cast<QDialog *>(w)->reject();
+    });
+    QString start = path("beta");
+    dialog.Execute("Pick", false, false, false, QString(), start);
 }
