@@ -1,0 +1,312 @@
+// Unpacking speed of plain and encrypted gz files against peers, measured
+// in the same run on the same data:
+//   plain:     UnpackGzFile      vs  gzip -dc > file,  pigz -dc > file
+//   encrypted: UnpackGzFile (AES-256 container)  vs  7z x -so of an AES-256 zip > file
+// Data: realistic text, PACKPROBE_BENCH_BYTES bytes (default 1 GiB). Each
+// command runs PACKPROBE_BENCH_RUNS times (default 3); the best time counts.
+#include "packprobe/core/AesLib.h"
+#include "packprobe/core/ExtFileDevice.h"
+#include "packprobe/core/GzUnpack.h"
+#include "packprobe/core/GzWriter.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <functional>
+#include <optional>
+
+namespace {
+
+constexpr char Password[] = "bench password 123";
+
+qint64 EnvNumber(const char *name, qint64 fallback)
+{
+    bool ok = false;
+    const qint64 value = qEnvironmentVariable(name).toLongLong(&ok);
+    return ok && value > 0 ? value : fallback;
+}
+
+// Text with the statistics of prose and logs: words of varied length and
+// frequency, numbers, punctuation, line structure. Compresses about 3:1.
+class TextSource
+{
+public:
+    explicit TextSource(qint64 size) : m_left(size) {}
+
+    QByteArray next(qint64 max)
+    {
+        static const char *const words[] = {
+            "the", "of", "and", "to", "in", "a", "is", "that", "for", "it", "as", "was", "with",
+            "be", "by", "on", "not", "he", "this", "are", "or", "his", "from", "at", "which",
+            "but", "have", "an", "had", "they", "you", "were", "their", "one", "all", "we",
+            "backup", "archive", "restore", "volume", "encrypted", "schedule", "incremental",
+            "differential", "checksum", "verification", "destination", "source", "folder",
+            "document", "spreadsheet", "presentation", "photograph", "Vaultkeep", "Monday",
+            "Tuesday", "Wednesday", "Thursday", "Friday", "January", "December", "network",
+            "server", "account", "password", "settings", "configuration", "application"};
+        constexpr quint32 count = sizeof(words) / sizeof(words[0]);
+        QByteArray out;
+        const qint64 wanted = qMin(max, m_left);
+        out.reserve(wanted + 64);
+        while (out.size() < wanted) {
+            const quint32 r = step();
+            // Zipf-like: low indices far more often.
+            const quint32 index = quint32((quint64(r % 1000) * (r % 1000)) * count / 1000000);
+            out.append(words[index % count]);
+            const quint32 p = step() % 100;
+            if (p < 4)
+                out.append(QByteArray::number(step() % 100000));
+            if (p < 8) {
+                out.append(", ");
+            } else if (p < 12) {
+                out.append(".\n");
+            } else if (p < 13) {
+                out.append(":\n\t");
+            } else {
+                out.append(' ');
+            }
+        }
+        out.truncate(wanted);
+        m_left -= out.size();
+        return out;
+    }
+    bool atEnd() const { return m_left == 0; }
+
+private:
+    quint32 step()
+    {
+        m_state ^= m_state << 13;
+        m_state ^= m_state >> 17;
+        m_state ^= m_state << 5;
+        return m_state;
+    }
+    qint64 m_left;
+    quint32 m_state = 2463534242u;
+};
+
+bool WriteText(const QString &name, qint64 size)
+{
+    QFile file(name);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    TextSource text(size);
+    while (!text.atEnd()) {
+        const QByteArray piece = text.next(1 << 22);
+        if (file.write(piece) != piece.size())
+            return false;
+    }
+    return true;
+}
+
+bool WritePlainGz(const QString &text, const QString &gz)
+{
+    QFile in(text);
+    QFile out(gz);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::ReadWrite | QIODevice::Truncate))
+        return false;
+    TGzWriteOptions options;
+    options.StoredName = "bench.txt";
+    options.Level = 6;
+    return WriteGzFile(in, out, options);
+}
+
+// The same deflate data wrapped in an AES-256 container, with the header
+// flags and "QX" subfield of an encrypted file.
+bool WriteEncryptedGz(const QString &plainGz, const QString &gze)
+{
+    QFile in(plainGz);
+    QFile out(gze);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const qint64 headerLength = 10 + 2 + 20 + 10;
+    QByteArray header = in.read(headerLength);
+    const qint64 deflateLength = in.size() - headerLength - 8;
+    TEncryption crypt(Password, 3, 1 << 20);
+    std::array<uchar, 18> containerHeader{};
+    if (!crypt.BeginEncrypt(containerHeader.data()))
+        return false;
+    // New header: FLG | 0x20, extra field with sizes and "QX" = 3.
+    QByteArray newHeader = header.left(10);
+    newHeader[3] = char(quint8(newHeader[3]) | 0x20);
+    QByteArray extra = header.mid(12, 20);
+    qToLittleEndian<qint64>(deflateLength + 18 + 10, reinterpret_cast<uchar *>(extra.data()) + 4);
+    extra.append("QX\x02\x00\x03\x00", 6);
+    uchar xlen[2];
+    qToLittleEndian<quint16>(quint16(extra.size()), xlen);
+    newHeader.append(reinterpret_cast<const char *>(xlen), 2).append(extra).append(header.mid(32));
+    out.write(newHeader);
+    out.write(reinterpret_cast<const char *>(containerHeader.data()), 18);
+    QByteArray piece;
+    for (qint64 left = deflateLength; left > 0; left -= piece.size()) {
+        piece = in.read(qMin<qint64>(left, 1 << 20));
+        if (piece.isEmpty())
+            return false;
+        crypt.EncryptBlock(reinterpret_cast<uchar *>(piece.data()), piece.size());
+        out.write(piece);
+    }
+    std::array<uchar, 10> code{};
+    if (!crypt.FinishEncrypt(code.data()))
+        return false;
+    out.write(reinterpret_cast<const char *>(code.data()), 10);
+    out.write(in.read(8));
+    return true;
+}
+
+bool Have(const char *program)
+{
+    return !QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty();
+}
+
+bool Shell(const QString &command)
+{
+    QProcess process;
+    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command});
+    if (!process.waitForFinished(-1))
+        return false;
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        std::fprintf(stderr, "failed: %s\n%s\n", qPrintable(command),
+                     process.readAllStandardError().constData());
+        return false;
+    }
+    return true;
+}
+
+struct Timing
+{
+    double wall = 1e100; // best wall-clock seconds
+    double cpu = 1e100;  // best user + system seconds of this process or its children
+};
+
+double CpuSeconds(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Best times of runs (in-process work counts this process's CPU time, a
+// shell command its children's), or nullopt when a run failed.
+std::optional<Timing> Best(int runs, bool child, const std::function<bool()> &body)
+{
+    Timing best;
+    const int who = child ? RUSAGE_CHILDREN : RUSAGE_SELF;
+    for (int i = 0; i < runs; ++i) {
+        const double cpuBefore = CpuSeconds(who);
+        QElapsedTimer timer;
+        timer.start();
+        if (!body())
+            return std::nullopt;
+        best.wall = qMin(best.wall, double(timer.nsecsElapsed()) / 1e9);
+        best.cpu = qMin(best.cpu, CpuSeconds(who) - cpuBefore);
+    }
+    return best;
+}
+
+QString LoadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readLine()) : QStringLiteral("unknown\n");
+}
+
+QString Quote(const QString &path)
+{
+    return QLatin1Char('\'') + path + QLatin1Char('\'');
+}
+
+void Row(const char *label, std::optional<Timing> t, qint64 bytes, std::optional<Timing> ours)
+{
+    if (!t) {
+        std::printf("  %-32s  skipped\n", label);
+        return;
+    }
+    std::printf("  %-32s %7.3f s wall %8.1f MB/s  %7.3f s CPU", label, t->wall,
+                double(bytes) / t->wall / 1e6, t->cpu);
+    if (ours)
+        std::printf("   ours/peer: %.2fx wall, %.2fx CPU", ours->wall / t->wall, ours->cpu / t->cpu);
+    std::printf("\n");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const qint64 size = EnvNumber("PACKPROBE_BENCH_BYTES", qint64(1) << 30);
+    const int runs = int(EnvNumber("PACKPROBE_BENCH_RUNS", 3));
+    // PACKPROBE_BENCH_DIR keeps the prepared files for later runs.
+    const QString keep = qEnvironmentVariable("PACKPROBE_BENCH_DIR");
+    QTemporaryDir temporary(QDir::temp().filePath(QStringLiteral("gzbench-XXXXXX")));
+    if (keep.isEmpty() && !temporary.isValid())
+        return 1;
+    const QDir work(keep.isEmpty() ? temporary.path() : keep);
+    QDir().mkpath(work.path());
+    const QString text = work.filePath("bench.txt");
+    const QString gz = work.filePath("bench.gz");
+    const QString gze = work.filePath("bench.gze");
+    const QString zip = work.filePath("bench.zip");
+    const QString out = work.filePath("out.bin");
+
+    const bool have7z = Have("7z");
+    const bool prepared = QFile::exists(gz) && QFile::exists(gze) && (!have7z || QFile::exists(zip));
+    if (!prepared) {
+        std::printf("Preparing %lld bytes of text in %s ...\n", static_cast<long long>(size),
+                    qPrintable(work.path()));
+        std::fflush(stdout);
+        if (!WriteText(text, size) || !WritePlainGz(text, gz) || !WriteEncryptedGz(gz, gze)) {
+            std::fprintf(stderr, "cannot prepare the data\n");
+            return 1;
+        }
+        if (have7z)
+            Shell(QStringLiteral("cd %1 && 7z a -bd -tzip -mx=5 -mem=AES256 -p'%2' %3 bench.txt >/dev/null")
+                      .arg(Quote(work.path()), QString::fromLatin1(Password), Quote(zip)));
+        QFile::remove(text);
+    }
+    std::printf("gz %lld bytes, gze %lld bytes, zip %lld bytes; best of %d runs, output to a file\n\n",
+                static_cast<long long>(QFileInfo(gz).size()), static_cast<long long>(QFileInfo(gze).size()),
+                static_cast<long long>(QFileInfo(zip).size()), runs);
+
+    auto unpack = [&](const QString &file, bool encrypted) {
+        std::unique_ptr<TEncryption> crypt;
+        if (encrypted)
+            crypt = std::make_unique<TEncryption>(Password, KeyModeFromPassword(Password), int(UnpackBufferSize));
+        quint32 crc = 0;
+        qint64 c = 0, u = 0;
+        const int code = UnpackGzFile(file, out, crypt.get(), crc, c, u);
+        return code == 0 && u == size;
+    };
+
+    std::printf("Plain (%lld bytes of output):\n", static_cast<long long>(size));
+    const auto ours = Best(runs, false, [&] { return unpack(gz, false); });
+    Row("packprobe UnpackGzFile", ours, size, std::nullopt);
+    if (Have("gzip"))
+        Row("gzip -dc > file", Best(runs, true, [&] { return Shell("gzip -dc " + Quote(gz) + " > " + Quote(out)); }), size, ours);
+    if (Have("pigz"))
+        Row("pigz -dc > file", Best(runs, true, [&] { return Shell("pigz -dc " + Quote(gz) + " > " + Quote(out)); }), size, ours);
+
+    std::printf("\nEncrypted, AES-256 (%lld bytes of output):\n", static_cast<long long>(size));
+    const auto oursEncrypted = Best(runs, false, [&] { return unpack(gze, true); });
+    Row("packprobe UnpackGzFile", oursEncrypted, size, std::nullopt);
+    if (have7z && QFile::exists(zip))
+        Row("7z x -so (AES-256 zip) > file",
+            Best(runs, true, [&] {
+                return Shell(QStringLiteral("7z x -so -p'%1' %2 > %3")
+                                 .arg(QString::fromLatin1(Password), Quote(zip), Quote(out)));
+            }),
+            size, oursEncrypted);
+
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("\nMachine load average while measuring: %s", qPrintable(LoadAverage()));
+    std::printf("\nPeak resident memory of this process: %.1f MiB\n", double(usage.ru_maxrss) / 1024.0);
+    return 0;
+}
