@@ -182,11 +182,13 @@ namespace {
 }
 
 // Removes the temporary destination on every way out unless the copy
-// completed and renamed it.
+// completed and renamed it. It must be declared before the stream that writes
+// the file: Windows cannot delete a file that is still open, so the stream has
+// to be closed first.
 class TTempFileGuard
 {
 public:
-    explicit TTempFileGuard(QString name) : FName(std::move(name)) {}
+    TTempFileGuard() = default;
     ~TTempFileGuard()
     {
         if (!FName.isEmpty())
@@ -194,6 +196,8 @@ public:
     }
     TTempFileGuard(const TTempFileGuard &) = delete;
     TTempFileGuard &operator=(const TTempFileGuard &) = delete;
+    // Takes charge of a file this copy has created.
+    void Arm(const QString &name) { FName = name; }
     void Release() { FName.clear(); }
 
 private:
@@ -281,6 +285,7 @@ void CopyFileData(const QString &source, const QString &destination, qint32 attr
     if (QFileInfo(target).isDir())
         RaiseCopyError(N_("Error creating \"%s\""), destination, FolderInTheWayError);
     QString tempName;
+    TTempFileGuard tempGuard;
     std::unique_ptr<TExtFileStream> output;
     try {
         output = inPlace ? std::make_unique<TExtFileStream>(target, fmCreate)
@@ -288,7 +293,7 @@ void CopyFileData(const QString &source, const QString &destination, qint32 attr
     } catch (const EExtFileStreamError &e) {
         RaiseCopyError(N_("Error creating \"%s\""), destination, e.ErrorCode);
     }
-    TTempFileGuard tempGuard(tempName);
+    tempGuard.Arm(tempName);
     if (!inPlace)
         InheritFileSecurity(target, *output);
 
