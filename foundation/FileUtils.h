@@ -225,8 +225,8 @@ struct TFileData
 // 0 or the platform's error number.
 qint32 GetFileData(const QString &name, TFileData &data, bool followLink);
 
-// True when the name exists and is not a folder (links not followed); data is
-// then its directory entry.
+// True when the name exists and is neither a folder nor a link to one (links
+// not followed otherwise); data is then its directory entry.
 bool FindFileData(const QString &name, TFileData &data);
 
 // The last write time (links followed), 0 when it cannot be read.

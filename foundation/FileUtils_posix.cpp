@@ -430,9 +430,15 @@ qint32 GetFileData(const QString &name, TFileData &data, bool followLink)
 bool FindFileData(const QString &name, TFileData &data)
 {
     struct stat st;
-    if (name.isEmpty() || ::lstat(Native(name).constData(), &st) != 0 || S_ISDIR(st.st_mode))
+    if (name.isEmpty() || ::lstat(Native(name).constData(), &st) != 0)
         return false;
-    FillFileData(name, st, false, data);
+    // A link to a folder carries the folder bit in its directory entry (as a
+    // directory link does on Windows), so it counts as a folder too.
+    TFileData entry;
+    FillFileData(name, st, false, entry);
+    if (entry.Attributes & faDirectory)
+        return false;
+    data = entry;
     return true;
 }
 

@@ -173,6 +173,7 @@ TEST_F(FileUtilsTest, FileDataFollowsLinksToFinalTarget)
     EXPECT_TRUE(FindFileData(link1, data));
     EXPECT_EQ(data.Attributes, faArchive | faReparsePoint);
     EXPECT_FALSE(FindFileData(dir(), data));
+    EXPECT_FALSE(FindFileData(makeLink(dir(), "folder-link"), data)); // a folder's entry too
     EXPECT_FALSE(FindFileData(path("absent"), data));
 }
 
