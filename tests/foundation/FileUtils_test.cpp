@@ -1,5 +1,6 @@
 #include "foundation/FileUtils.h"
 
+#include "foundation/LangUtils.h"
 #include "support/TempDir.h"
 
 #include <QDateTime>
@@ -566,6 +567,48 @@ TEST_F(CopyFileDataTest, WriteErrorKeepsExistingDestinationAndLeavesNoPartialFil
     EXPECT_EQ(f.code, EFBIG);
     EXPECT_FALSE(QFileInfo::exists(path("new.bin")));
     EXPECT_TRUE(leftovers().isEmpty());
+}
+
+// The copy and stream messages are library texts: translated, then formatted.
+class GermanFileMessagesTest : public CopyFileDataTest
+{
+protected:
+    void SetUp() override
+    {
+        CopyFileDataTest::SetUp();
+        UseLanguage(QStringLiteral("de"));
+        AddLibraryDomain(UnitsTextDomain);
+    }
+    void TearDown() override
+    {
+        qunsetenv("LANGUAGE");
+        ResetTranslationForTesting();
+        UseLanguage(QString());
+    }
+};
+
+TEST_F(GermanFileMessagesTest, MessagesComeFromTheCatalogue)
+{
+    // A name with format characters is an argument, never part of the pattern.
+    const QString missing = path("100%s %d.txt");
+    CopyFailure f = ExpectCopyError(missing, path("d.txt"));
+    EXPECT_EQ(f.message, Quoted("Datei nicht gefunden: \"%1\"", missing));
+    EXPECT_EQ(f.code, 2);
+
+    const QString source = writeFile("s.txt", "x");
+    const QString inMissingFolder = path("missing/d.txt");
+    f = ExpectCopyError(source, inMissingFolder);
+    EXPECT_EQ(f.message, Quoted("Fehler beim Erstellen von \"%1\"", inMissingFolder));
+
+    try {
+        TExtFileStream stream(missing, fmOpenRead | fmShareDenyNone);
+        ADD_FAILURE() << "opened a missing file";
+    } catch (const EExtFileStreamError &e) {
+        EXPECT_TRUE(e.message().startsWith(
+            Quoted("Die Datei \"%1\" kann nicht ge\u00f6ffnet werden. ", missing)))
+            << e.message().toStdString();
+        EXPECT_EQ(e.ErrorCode, ENOENT);
+    }
 }
 
 // ---------------------------------------------------------------------------
