@@ -70,10 +70,24 @@ TParsedLine ParseLine(const QString &line)
     return parsed;
 }
 
+// UTF-16 input may hold surrogates without their partner. They become U+FFFD
+// here, as they would on the way out to UTF-8, so that a rewrite keeps every
+// other line exactly as it was read.
+QString ReplaceLoneSurrogates(QString text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (text[i].isSurrogate())
+            text[i] = QChar::ReplacementCharacter;
+    }
+    return text;
+}
+
 QString Decode(QStringConverter::Encoding encoding, QByteArrayView bytes)
 {
     QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
-    return decoder.decode(bytes);
+    return ReplaceLoneSurrogates(decoder.decode(bytes));
 }
 
 QString DecodeText(const QByteArray &bytes, bool &utf8Bom)

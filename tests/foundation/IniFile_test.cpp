@@ -91,6 +91,19 @@ TEST_F(IniFileTest, ReadsUtf16WithByteOrderMark)
               QStringLiteral("\u00e9t"));
 }
 
+TEST_F(IniFileTest, LoneUtf16SurrogatesReadAsReplacementCharacter)
+{
+    // "[A\xDEDE]" "k=v": a low surrogate without its high one.
+    writeFile(QStringLiteral("settings.ini"),
+              QByteArray("\xFF\xFE[\0A\0\xDE\xDE]\0\n\0k\0=\0v\0", 18));
+    TIniFile ini(file());
+    const QString section = QStringLiteral("A\uFFFD");
+    EXPECT_EQ(ini.ReadSections(), QStringList({section}));
+    ASSERT_TRUE(ini.WriteString(section, "x", "1"));
+    EXPECT_EQ(ini.ReadSections(), QStringList({section}));
+    EXPECT_EQ(ini.ReadString(section, "k", ""), QStringLiteral("v"));
+}
+
 TEST_F(IniFileTest, MissingOrUnreadableFileReadsAsDefaults)
 {
     const TIniFile missing(path(QStringLiteral("nothing.ini")));
