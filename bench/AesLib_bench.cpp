@@ -80,6 +80,20 @@ void BM_EncryptBlock(benchmark::State &state)
 }
 BENCHMARK(BM_EncryptBlock)->Arg(1)->Arg(2)->Arg(3);
 
+// Key derivation (PBKDF2, 1000 iterations) and verifier check of one container.
+void BM_BeginDecrypt(benchmark::State &state)
+{
+    TEncryption crypt(Password, 3, WorkBuffer);
+    QByteArray header(crypt.GetHeaderSize(), '\0');
+    if (!crypt.BeginEncrypt(reinterpret_cast<uchar *>(header.data()))) {
+        state.SkipWithError("no keys");
+        return;
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(crypt.BeginDecrypt(reinterpret_cast<const uchar *>(header.constData()), header.size()));
+}
+BENCHMARK(BM_BeginDecrypt)->Unit(benchmark::kMicrosecond);
+
 // --- File to file against 7-Zip -------------------------------------------------
 
 struct TFileFixture {

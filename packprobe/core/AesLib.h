@@ -31,7 +31,9 @@
 //    over; it re-derives all keys and resets counter and HMAC.
 //    The writing side is BeginEncrypt / EncryptBlock / FinishEncrypt.
 //
-// One object serves one container at a time. Secrets (password, derived keys,
+// One object serves one container at a time and holds no locks: it may be
+// driven from a worker thread as long as only one thread uses it at a time.
+// Secrets (password, derived keys,
 // key stream, work buffer) are overwritten before they are released.
 
 #include <QByteArray>
