@@ -177,9 +177,11 @@ inline constexpr quint32 faInvalid = 0xFFFFFFFF;
 // the file cannot be examined.
 quint32 GetFileAttributesOf(const QString &name);
 
-// Sets the attribute word; 0 or the error number. On POSIX only read-only has
-// an effect: set, it removes every write permission; clear, it adds the
-// owner's write permission. The other bits are ignored there.
+// Sets the attribute word of the file itself (a link is not followed); 0 or the
+// error number. On POSIX only read-only has an effect: set, it removes every
+// write permission; clear, it adds the owner's write permission. The other
+// bits are ignored there, and a symbolic link, which has no permissions of its
+// own, is left as it is (its target is not touched).
 qint32 SetFileAttributesOf(const QString &name, quint32 attributes);
 
 // "r"/"-", "a"/"-", "h"/"-", "s"/"-" and "L" for a reparse point: 0 -> ----,

@@ -393,8 +393,10 @@ qint32 SetFileAttributesOf(const QString &name, quint32 attributes)
     const QByteArray path = Native(name);
     if (name.isEmpty())
         return ENOENT;
-    if (::stat(path.constData(), &st) != 0)
+    if (::lstat(path.constData(), &st) != 0)
         return errno;
+    if (S_ISLNK(st.st_mode))
+        return 0; // chmod would change the target
     mode_t mode = st.st_mode & 07777;
     if (attributes & faReadOnly)
         mode &= ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH);

@@ -148,6 +148,10 @@ TEST_F(FileUtilsTest, SetReadOnlyAttribute)
     EXPECT_EQ(ModeOf(file), mode_t(0644));
     EXPECT_EQ(GetFileAttributesOf(file), faArchive);
     EXPECT_EQ(SetFileAttributesOf(path("absent"), faArchive), ENOENT);
+
+    // The attributes of a link are its own: its target stays writable.
+    EXPECT_EQ(SetFileAttributesOf(makeLink(file, "link.txt"), faArchive | faReadOnly), 0);
+    EXPECT_EQ(ModeOf(file), mode_t(0644));
 }
 
 TEST_F(FileUtilsTest, FileDataFollowsLinksToFinalTarget)
