@@ -31,7 +31,7 @@ struct TFormatSettings
 // of decimals for f and n (2 when absent). x writes upper-case digits; d, u
 // and x take any integer argument, s only text, f and n only floating point.
 // A pattern that does not fit its arguments (unknown or malformed placeholder,
-// wrong argument type, too few arguments, a width or precision above
+// wrong argument type, too few arguments, a width, precision or index above
 // MaxFormatWidth) gives the translated "Format error: " followed by the
 // pattern. Never throws.
 QString SafeFormatArgs(const QString &pattern, const TFormatArgs &args);
@@ -43,8 +43,8 @@ QString SafeFormatArgs(const QString &pattern, const TFormatArgs &args,
 bool TryFormatArgs(const QString &pattern, const TFormatArgs &args,
                    const TFormatSettings &settings, QString &result);
 
-// Largest width or precision a pattern may ask for; bounds the output of
-// patterns that come from translation catalogues.
+// Largest width, precision or argument index a pattern may ask for; bounds
+// the output of patterns that come from translation catalogues.
 inline constexpr int MaxFormatWidth = 4096;
 
 namespace StringUtilsDetail {
