@@ -172,6 +172,7 @@ class PlatformPlaceholderTest : public TempDirTest
 {
 };
 
+#ifndef _WIN32
 TEST_F(PlatformPlaceholderTest, FoldersComeFromThePathHelpers)
 {
     ScopedEnv config("XDG_CONFIG_HOME", path("cfg") + u'/');
@@ -185,12 +186,69 @@ TEST_F(PlatformPlaceholderTest, FoldersComeFromThePathHelpers)
     EXPECT_EQ(ExpandPlaceholders(QStringLiteral("%username%")), CurrentUserName());
 }
 
-#ifndef _WIN32
 TEST_F(PlatformPlaceholderTest, UnsetPublicFolderGivesEmptyHere)
 {
     ScopedEnv pub("PUBLIC", std::nullopt);
     EXPECT_EQ(ExpandPlaceholders(QStringLiteral("[%public%]")), QStringLiteral("[]"));
 }
 #endif
+
+#ifdef Q_OS_LINUX
+// Every folder placeholder against the source it stands for. Each source gets
+// a folder of its own, so a placeholder that reads the wrong one shows.
+struct TSourceCase
+{
+    const char *placeholder;
+    const char *folder; // below the test folder ("" = the test folder); nullptr = nothing
+};
+
+void PrintTo(const TSourceCase &c, std::ostream *os)
+{
+    *os << c.placeholder;
+}
+
+class PlaceholderSourceTest : public TempDirTest, public ::testing::WithParamInterface<TSourceCase>
+{
+};
+
+TEST_P(PlaceholderSourceTest, ReadsItsOwnSource)
+{
+    const auto slash = [this](const char *name) { return path(QString::fromUtf8(name)) + u'/'; };
+    ScopedEnv home("HOME", dir());
+    ScopedEnv config("XDG_CONFIG_HOME", slash("cfg"));
+    ScopedEnv data("XDG_DATA_HOME", slash("data"));
+    ScopedEnv programs32("ProgramFiles(x86)", slash("pf32"));
+    ScopedEnv common32("CommonProgramFiles(x86)", slash("cf32"));
+    ScopedEnv programs64("ProgramW6432", slash("pf64"));
+    ScopedEnv common64("CommonProgramW6432", slash("cf64"));
+    ScopedEnv allUsers("ALLUSERSPROFILE", slash("all"));
+    ScopedEnv pub("PUBLIC", slash("public"));
+
+    const TSourceCase &c = GetParam();
+    const QString value = !c.folder ? QString() : *c.folder ? path(QString::fromUtf8(c.folder)) : dir();
+    EXPECT_EQ(ExpandPlaceholders(u'[' + QString::fromUtf8(c.placeholder) + u']'),
+              u'[' + value + u']');
+}
+
+constexpr TSourceCase SourceCases[] = {
+    {"%perspath%", "Documents"},
+    {"%apppath%", "cfg"},
+    {"%profile%", ""},
+    {"%desktop%", "Desktop"},
+    {"%favorites%", nullptr},
+    {"%progfiles%", nullptr}, // no variable, and no programs folder here
+    {"%appdata%", "cfg"},
+    {"%localappdata%", "data"},
+    {"%allusersprofile%", "all"},
+    {"%public%", "public"},
+    {"%programfiles%", "pf64"},
+    {"%commonprogramfiles%", "cf64"},
+    {"%programfiles(x86)%", "pf32"},
+    {"%commonprogramfiles(x86)%", "cf32"},
+    {"%programdata%", "all"},
+    {"%userprofile%", ""},
+};
+INSTANTIATE_TEST_SUITE_P(Table, PlaceholderSourceTest, ::testing::ValuesIn(SourceCases));
+#endif // Q_OS_LINUX
 
 } // namespace
