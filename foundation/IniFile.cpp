@@ -343,28 +343,42 @@ bool TIniDocument::WriteString(const QString &section, const QString &key, const
     return true;
 }
 
+// One pass over the lines: drop(parsed line, whether the line lies inside a
+// section of that name) decides which lines go.
+template <typename Drop>
+bool TIniDocument::RemoveLines(Drop drop, const QString &section)
+{
+    const QString name = section.trimmed();
+    QList<TLine> kept;
+    kept.reserve(m_lines.size());
+    bool inSection = false;
+    for (TLine &line : m_lines) {
+        const TParsedLine parsed = ParseLine(line.text);
+        if (parsed.kind == TLineKind::Section)
+            inSection = false;
+        if (!drop(parsed, inSection))
+            kept.append(std::move(line));
+        if (parsed.kind == TLineKind::Section)
+            inSection = SameName(parsed.name, name);
+    }
+    const bool changed = kept.size() != m_lines.size();
+    m_lines = std::move(kept);
+    return changed;
+}
+
 bool TIniDocument::EraseSection(const QString &section)
 {
-    bool changed = false;
-    for (TRange range = FindSection(section); range.found();
-         range = FindSection(section, range.header)) {
-        m_lines.remove(range.header, range.end - range.header);
-        changed = true;
-    }
-    return changed;
+    return RemoveLines([&](const TParsedLine &parsed, bool inSection) {
+        return inSection || (parsed.kind == TLineKind::Section && SameName(parsed.name, section.trimmed()));
+    }, section);
 }
 
 bool TIniDocument::DeleteKey(const QString &section, const QString &key)
 {
-    bool changed = false;
-    for (TRange range = FindSection(section); range.found(); range = FindSection(section, range.end)) {
-        for (qsizetype line; (line = FindKey(range, key)) >= 0;) {
-            m_lines.remove(line);
-            --range.end;
-            changed = true;
-        }
-    }
-    return changed;
+    const QString wanted = key.trimmed();
+    return RemoveLines([&](const TParsedLine &parsed, bool inSection) {
+        return inSection && parsed.kind == TLineKind::Key && SameName(parsed.name, wanted);
+    }, section);
 }
 
 // ---- TIniFile ----------------------------------------------------------------------

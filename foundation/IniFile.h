@@ -67,6 +67,8 @@ private:
     qsizetype FindKey(const TRange &range, const QString &key, QString *name = nullptr,
                       QString *value = nullptr) const;
     void AppendLine(const QString &text);
+    template <typename Drop>
+    bool RemoveLines(Drop drop, const QString &section);
 
     QList<TLine> m_lines;
     QString m_ending;

@@ -92,7 +92,8 @@ const char *LookUpIn(const QList<QByteArray> &domains, const char *text)
 QString TranslateUtf8(const QList<QByteArray> &domains, const QByteArray &text,
                       const QString &original)
 {
-    if (text.isEmpty())
+    // gettext reads up to the first NUL: a text holding one is never looked up.
+    if (text.isEmpty() || text.contains('\0'))
         return original;
     const char *translated = LookUpIn(domains, text.constData());
     return translated ? QString::fromUtf8(translated) : original;

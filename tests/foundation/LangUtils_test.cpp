@@ -379,6 +379,13 @@ TEST_F(LookupOrderTest, EmptyTextIsNotTheCatalogueHeader)
     EXPECT_EQ(TranslateIn(UnitsTextDomain, ""), QString());
 }
 
+TEST_F(LookupOrderTest, TextWithNulIsNotMistakenForItsFirstPart)
+{
+    const QString text = QStringLiteral("Shared") + QChar(0) + QStringLiteral("tail");
+    EXPECT_EQ(Translate(text), text);
+    EXPECT_EQ(TranslateIn(DefaultTextDomain, text), text);
+}
+
 // ---- Window translation --------------------------------------------------------
 
 TEST_F(LookupOrderTest, TranslateWindowCoversTextPropertiesOfTheWholeTree)
