@@ -330,5 +330,6 @@ bool GetShortcutInfo(const QString &shortcut, QString &target, QString &argument
                      QString &workingFolder, QString &description)
 {
     bool runAsAdmin = false;
-    return GetShortcutInfo(shortcut, target, arguments, workingFolder, description, runAsAdmin) >= 0;
+    // A missing file (2) is a failure too, not only a negative status.
+    return GetShortcutInfo(shortcut, target, arguments, workingFolder, description, runAsAdmin) == 0;
 }

@@ -262,11 +262,13 @@ void CopyFileData(const QString &source, const QString &destination, qint32 attr
 // when name is no link or its target cannot be reached.
 bool GetLinkTarget(const QString &name, QString &target);
 
-// Reads a shell shortcut file. Status >= 0 on success, negative on failure; 2
-// when the file does not exist. Platforms without shortcut files (Linux, macOS)
+// Reads a shell shortcut file. Status 0 when the target was read, 2 when the
+// file does not exist, negative when reading failed (on Windows also 1 when the
+// shortcut holds no path). Platforms without shortcut files (Linux, macOS)
 // report failure (a negative status) for every existing file.
 qint32 GetShortcutInfo(const QString &shortcut, QString &target, QString &arguments,
                        QString &workingFolder, QString &description, bool &runAsAdmin);
+// The same, true exactly when the target was read (status 0).
 bool GetShortcutInfo(const QString &shortcut, QString &target, QString &arguments,
                      QString &workingFolder, QString &description);
 

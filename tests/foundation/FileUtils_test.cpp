@@ -626,6 +626,7 @@ TEST_F(FileUtilsTest, ShortcutsAreReportedAsUnsupported)
     EXPECT_EQ(GetShortcutInfo(path("absent.lnk"), target, arguments, folder, description, runAsAdmin), 2);
     EXPECT_TRUE(target.isEmpty() && arguments.isEmpty() && folder.isEmpty() && description.isEmpty());
     EXPECT_FALSE(runAsAdmin);
+    EXPECT_FALSE(GetShortcutInfo(path("absent.lnk"), target, arguments, folder, description));
 
     const QString lnk = writeFile("target.lnk", "L");
     EXPECT_LT(GetShortcutInfo(lnk, target, arguments, folder, description, runAsAdmin), 0);
