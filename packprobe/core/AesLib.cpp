@@ -199,10 +199,13 @@ bool TCrypt::RefillKeyStream()
     TFCryptContext &c = FCryptCtx;
     uchar *ks = c.KeyStream.data();
     constexpr qsizetype blocks = TFCryptContext::KeyStreamBatch / AesBlock;
+    // A local copy of the counter: stores through ks could alias the member.
+    quint64 counter = c.Counter;
     for (qsizetype i = 0; i < blocks; ++i) {
-        qToLittleEndian<quint64>(++c.Counter, ks + i * AesBlock);
+        qToLittleEndian<quint64>(++counter, ks + i * AesBlock);
         std::memset(ks + i * AesBlock + 8, 0, 8);
     }
+    c.Counter = counter;
     int outLen = 0;
     if (EVP_EncryptUpdate(c.CipherCtx.get(), ks, &outLen, ks, int(TFCryptContext::KeyStreamBatch)) != 1
         || outLen != int(TFCryptContext::KeyStreamBatch)) {
