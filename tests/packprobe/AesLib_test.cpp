@@ -90,7 +90,7 @@ constexpr TPbkdf2Case Pbkdf2Cases[] = {
     {std::string_view("pass\0word", 9), std::string_view("sa\0lt", 5), 4096, "56fa6aa75548099dcc37d7f03425e0c3"},
 };
 
-class AesPbkdf2Test : public testing::TestWithParam<TPbkdf2Case>
+class AesPbkdf2Test : public TempDirTest, public testing::WithParamInterface<TPbkdf2Case>
 {
 };
 
@@ -139,7 +139,7 @@ constexpr TKnownContainer KnownContainers[] = {
      "21dff8ae7ca0accf40f83bbe201edc92c712e724f8b12610954322b7b81693eae874d81a20", "d5e205771f0b90d56c8c"},
 };
 
-class AesKnownContainerTest : public testing::TestWithParam<TKnownContainer>
+class AesKnownContainerTest : public TempDirTest, public testing::WithParamInterface<TKnownContainer>
 {
 protected:
     QByteArray Password() const { return Hex(GetParam().PasswordHex); }
@@ -214,7 +214,11 @@ INSTANTIATE_TEST_SUITE_P(Modes, AesKnownContainerTest, testing::ValuesIn(KnownCo
 
 // Counter blocks 255 -> 256 carry from byte 0 into byte 1; 1024 -> 1026 cross
 // the border of a batch of generated key stream.
-TEST(AesCounterTest, CarriesLittleEndianAcrossBytesAndBatches)
+class AesCounterTest : public TempDirTest
+{
+};
+
+TEST_F(AesCounterTest, CarriesLittleEndianAcrossBytesAndBatches)
 {
     const TKnownContainer &k = KnownContainers[0];
     const QByteArray header = Hex(k.SaltHex) + Hex(k.VerifierHex);
@@ -251,7 +255,7 @@ constexpr TRoundTripCase RoundTripCases[] = {
     {1, 3 * SmallBuf}, {2, 5 * SmallBuf + 7}, {3, 1000},
 };
 
-class AesRoundTripTest : public testing::TestWithParam<TRoundTripCase>
+class AesRoundTripTest : public TempDirTest, public testing::WithParamInterface<TRoundTripCase>
 {
 };
 
@@ -329,7 +333,11 @@ TEST_F(AesLibTest, LargeFileRoundTripThroughFiles)
     EXPECT_FALSE(check2.DecryptStream(bad, nullptr, damaged.size(), false));
 }
 
-TEST(AesEncryptionTest, SamePlaintextGivesNewSaltEachTime)
+class AesEncryptionTest : public TempDirTest
+{
+};
+
+TEST_F(AesEncryptionTest, SamePlaintextGivesNewSaltEachTime)
 {
     const QByteArray plain = "identical plaintext, identical password";
     const TEncrypted a = Encrypt("pw", 3, 64, plain);
@@ -342,7 +350,7 @@ TEST(AesEncryptionTest, SamePlaintextGivesNewSaltEachTime)
     EXPECT_EQ(Decrypt("pw", 3, 64, b.Container).Plain, plain);
 }
 
-TEST(AesEncryptionTest, OneObjectServesContainersOneAfterAnother)
+TEST_F(AesEncryptionTest, OneObjectServesContainersOneAfterAnother)
 {
     TEncryption crypt("reused", 2, 32);
     const TEncrypted a = Encrypt("", 0, 0, "first container data", {}, &crypt);
@@ -359,7 +367,11 @@ TEST(AesEncryptionTest, OneObjectServesContainersOneAfterAnother)
 
 // --- Failures ------------------------------------------------------------------
 
-TEST(AesFailureTest, WrongPasswordStopsAfterHeader)
+class AesFailureTest : public TempDirTest
+{
+};
+
+TEST_F(AesFailureTest, WrongPasswordStopsAfterHeader)
 {
     const QByteArray plain = RandomBytes(500, 3);
     const TEncrypted e = Encrypt("right", 1, 64, plain);
@@ -388,7 +400,7 @@ constexpr TTamperCase TamperCases[] = {
     {"FirstCodeByte", -10, true},       {"LastCodeByte", -1, true},
 };
 
-class AesTamperTest : public testing::TestWithParam<TTamperCase>
+class AesTamperTest : public TempDirTest, public testing::WithParamInterface<TTamperCase>
 {
 };
 
@@ -410,7 +422,7 @@ TEST_P(AesTamperTest, FlippedBitIsAnError)
 INSTANTIATE_TEST_SUITE_P(Positions, AesTamperTest, testing::ValuesIn(TamperCases),
                          [](const auto &info) { return std::string(info.param.Name); });
 
-TEST(AesFailureTest, SourceEndingEarlyIsAnError)
+TEST_F(AesFailureTest, SourceEndingEarlyIsAnError)
 {
     const QByteArray plain = RandomBytes(200, 11);
     const TEncrypted e = Encrypt("short", 2, 64, plain);
@@ -424,7 +436,7 @@ TEST(AesFailureTest, SourceEndingEarlyIsAnError)
     EXPECT_EQ(Decrypt("short", 2, 64, e.Container, e.Container.size() + 1).Result, orError);
 }
 
-TEST(AesFailureTest, TooShortLengthReadsNothing)
+TEST_F(AesFailureTest, TooShortLengthReadsNothing)
 {
     const TEncrypted e = Encrypt("len", 1, 64, QByteArray());
     ASSERT_EQ(e.Result, orOk);
@@ -441,7 +453,7 @@ TEST(AesFailureTest, TooShortLengthReadsNothing)
     EXPECT_EQ(Decrypt("len", 1, 64, e.Container, 20).Result, orOk);
 }
 
-TEST(AesFailureTest, StreamErrorsGiveError)
+TEST_F(AesFailureTest, StreamErrorsGiveError)
 {
     QByteArray plain = "some data to encrypt";
     QByteArray sink;
@@ -477,7 +489,11 @@ TEST(AesFailureTest, StreamErrorsGiveError)
 
 // --- Progress and cancellation ---------------------------------------------------
 
-TEST(AesProgressTest, ReportsBytesPerBufferAndPassesSpeedLimit)
+class AesProgressTest : public TempDirTest
+{
+};
+
+TEST_F(AesProgressTest, ReportsBytesPerBufferAndPassesSpeedLimit)
 {
     const QByteArray plain = RandomBytes(150, 1);
     QByteArray source = plain, container;
@@ -507,7 +523,7 @@ TEST(AesProgressTest, ReportsBytesPerBufferAndPassesSpeedLimit)
     EXPECT_EQ(counts, (std::vector<qint64>{64, 128, 150}));
 }
 
-TEST(AesProgressTest, ExactlyOneBufferEndsWithAnEmptyRead)
+TEST_F(AesProgressTest, ExactlyOneBufferEndsWithAnEmptyRead)
 {
     const QByteArray plain = RandomBytes(64, 2);
     QByteArray source = plain, container;
@@ -522,7 +538,11 @@ TEST(AesProgressTest, ExactlyOneBufferEndsWithAnEmptyRead)
     EXPECT_EQ(Decrypt("p", 1, 64, container).Plain, plain);
 }
 
-TEST(AesCancelTest, DecryptionStopsWithUserBreak)
+class AesCancelTest : public TempDirTest
+{
+};
+
+TEST_F(AesCancelTest, DecryptionStopsWithUserBreak)
 {
     const QByteArray plain = RandomBytes(1000, 4);
     const TEncrypted e = Encrypt("cancel", 2, 64, plain);
@@ -534,7 +554,7 @@ TEST(AesCancelTest, DecryptionStopsWithUserBreak)
     EXPECT_EQ(d.SourcePos, 14 + 200);  // the code is not read
 }
 
-TEST(AesCancelTest, EmptyDataIsReportedAndCanBeCancelled)
+TEST_F(AesCancelTest, EmptyDataIsReportedAndCanBeCancelled)
 {
     const TEncrypted e = Encrypt("empty", 1, 64, QByteArray());
     std::vector<qint64> counts;
@@ -547,7 +567,7 @@ TEST(AesCancelTest, EmptyDataIsReportedAndCanBeCancelled)
     EXPECT_EQ(counts, (std::vector<qint64>{0}));
 }
 
-TEST(AesCancelTest, EncryptionStopsWithoutTrailer)
+TEST_F(AesCancelTest, EncryptionStopsWithoutTrailer)
 {
     const QByteArray plain = RandomBytes(1000, 6);
     int calls = 0;
@@ -569,7 +589,7 @@ constexpr TKeyModeCase KeyModeCases[] = {
     {5, 1, 1},  {5, 2, 2},  {5, 3, 3},  {60, 1, 1}, {40, -1, 2}, {50, 4, 3},
 };
 
-class AesKeyModeTest : public testing::TestWithParam<TKeyModeCase>
+class AesKeyModeTest : public TempDirTest, public testing::WithParamInterface<TKeyModeCase>
 {
 };
 
@@ -589,7 +609,11 @@ INSTANTIATE_TEST_SUITE_P(Lengths, AesKeyModeTest, testing::ValuesIn(KeyModeCases
            + (info.param.Mode < 0 ? "Minus" + std::to_string(-info.param.Mode) : std::to_string(info.param.Mode));
 });
 
-TEST(AesKeyModeRuleTest, AutomaticModeLaterClearsFixedKey)
+class AesKeyModeRuleTest : public TempDirTest
+{
+};
+
+TEST_F(AesKeyModeRuleTest, AutomaticModeLaterClearsFixedKey)
 {
     TEncryption crypt(QByteArray(40, 'x'), 3, 64);
     crypt.SetKeyMode(0);
@@ -599,7 +623,11 @@ TEST(AesKeyModeRuleTest, AutomaticModeLaterClearsFixedKey)
     EXPECT_EQ(crypt.KeyMode(), 1);
 }
 
-TEST(AesPasswordTest, OnlyTheFirst128BytesCount)
+class AesPasswordTest : public TempDirTest
+{
+};
+
+TEST_F(AesPasswordTest, OnlyTheFirst128BytesCount)
 {
     const QByteArray longPassword = RandomBytes(200, 8);
     const TEncrypted e = Encrypt(longPassword, 3, 64, "payload");
@@ -611,7 +639,11 @@ TEST(AesPasswordTest, OnlyTheFirst128BytesCount)
 
 // --- Buffer-by-buffer interface ------------------------------------------------------
 
-TEST(AesBufferInterfaceTest, RetriesAnotherModeOnTheSameObject)
+class AesBufferInterfaceTest : public TempDirTest
+{
+};
+
+TEST_F(AesBufferInterfaceTest, RetriesAnotherModeOnTheSameObject)
 {
     const TEncrypted e = Encrypt("mode retry", 2, 64, "written with AES-192");
     ASSERT_EQ(e.Result, orOk);
@@ -629,7 +661,7 @@ TEST(AesBufferInterfaceTest, RetriesAnotherModeOnTheSameObject)
     EXPECT_TRUE(crypt.FinishDecrypt(Bytes(code), code.size()));
 }
 
-TEST(AesBufferInterfaceTest, RejectsMisuse)
+TEST_F(AesBufferInterfaceTest, RejectsMisuse)
 {
     TEncryption crypt("misuse", 1, 64);
     QByteArray data = "plaintext that must not leak";
@@ -650,7 +682,7 @@ TEST(AesBufferInterfaceTest, RejectsMisuse)
     EXPECT_FALSE(crypt.FinishDecrypt(code, 10));   // container already ended
 }
 
-TEST(AesBufferInterfaceTest, FinishEncryptEndsTheContainer)
+TEST_F(AesBufferInterfaceTest, FinishEncryptEndsTheContainer)
 {
     TEncryption crypt("once", 3, 64);
     uchar header[18];
