@@ -141,6 +141,21 @@ private:
 struct TUnit8
 {
     static constexpr int Size = 1;
+#if defined(__SSE2__)
+    // One bit per byte of the 64 bytes at p: set for CR and LF.
+    static quint64 BlockMask(const uchar *p)
+    {
+        const __m128i lf = _mm_set1_epi8('\n');
+        const __m128i cr = _mm_set1_epi8('\r');
+        quint64 mask = 0;
+        for (int i = 0; i < 4; ++i) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * i));
+            mask |= quint64(unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)))))
+                    << (16 * i);
+        }
+        return mask;
+    }
+#endif
     static char16_t Load(const uchar *p) { return *p; }
     static void Store(char16_t c, uchar *p) { *p = uchar(c); }
     static const uchar *FindBreak(const uchar *p, const uchar *end)
@@ -167,6 +182,21 @@ template <bool BigEndian>
 struct TUnit16
 {
     static constexpr int Size = 2;
+#if defined(__SSE2__)
+    // Two bits per unit of the 32 units at p: set for CR and LF.
+    static quint64 BlockMask(const uchar *p)
+    {
+        const __m128i lf = _mm_set1_epi16(BigEndian ? 0x0A00 : 0x000A);
+        const __m128i cr = _mm_set1_epi16(BigEndian ? 0x0D00 : 0x000D);
+        quint64 mask = 0;
+        for (int i = 0; i < 4; ++i) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * i));
+            mask |= quint64(unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(v, lf), _mm_cmpeq_epi16(v, cr)))))
+                    << (16 * i);
+        }
+        return mask;
+    }
+#endif
     static char16_t Load(const uchar *p)
     {
         return BigEndian ? char16_t((p[0] << 8) | p[1]) : char16_t(p[0] | (p[1] << 8));
@@ -199,6 +229,46 @@ struct TUnit16
         }
         return p;
     }
+};
+
+// Finds line breaks 64 bytes at a time and remembers the last block's mask,
+// so that the many short lines of a mail folder cost one block test each.
+template <class U>
+class TBreakFinder
+{
+public:
+    // Forgets the remembered block (the buffer's content changes).
+    void Reset() { FBlock = nullptr; }
+
+    const uchar *Find(const uchar *p, const uchar *end)
+    {
+#if defined(__SSE2__)
+        const uchar *q = p;
+        if (FBlock && p >= FBlock && p < FBlock + 64) {
+            const quint64 mask = FMask & (~quint64(0) << (p - FBlock));
+            if (mask)
+                return FBlock + std::countr_zero(mask);
+            q = FBlock + 64;
+        }
+        while (end - q >= 64) {
+            const quint64 mask = U::BlockMask(q);
+            if (mask) {
+                FBlock = q;
+                FMask = mask;
+                return q + std::countr_zero(mask);
+            }
+            q += 64;
+        }
+        FBlock = nullptr;
+        return U::FindBreak(q, end);
+#else
+        return U::FindBreak(p, end);
+#endif
+    }
+
+private:
+    const uchar *FBlock = nullptr;
+    quint64 FMask = 0;
 };
 
 template <class U>
@@ -315,6 +385,7 @@ public:
         const uchar *p = data;
         const uchar *copyFrom = data;
         const uchar *lineStart = nullptr; // start of the current line, if it lies in data
+        FFinder.Reset();
         while (p < end) {
             if (FPendingCR) {
                 FPendingCR = false;
@@ -354,7 +425,7 @@ public:
                 if (p >= end)
                     break;
             }
-            const uchar *brk = U::FindBreak(p, end);
+            const uchar *brk = FFinder.Find(p, end);
             if (FSkipping) {
                 copyFrom = brk; // the rest of a replaced line is dropped
                 if (brk == end)
@@ -441,6 +512,7 @@ private:
     const QByteArray FCrLf;
     const QByteArray FLf;
     TStatusLineParser FParser;
+    TBreakFinder<U> FFinder;
     std::vector<uchar> FHeld;
     TDeletedLines FDeleted;
     qint64 FLineCount = 0;

@@ -13,7 +13,10 @@
 
 #include <string_view>
 
+#include <csignal>
+
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #if defined(__linux__)
@@ -424,6 +427,33 @@ TEST_F(MailFolderTest, UnwritableFolderCannotBeCreated)
         << message.toStdString();
     EXPECT_EQ(readFile(file), input);
     EXPECT_TRUE(TempFilesIn(folder).isEmpty());
+}
+
+TEST_F(MailFolderTest, WriteErrorLeavesTheOriginal)
+{
+    // A file size limit makes the write fail part way, as a full disk does.
+    QByteArray input;
+    while (input.size() < (3 << 20))
+        input.append("From x\nX-Mozilla-Status: 0009\nSubject: s\n\nbody\n");
+    const QString file = writeFile(QStringLiteral("Inbox"), input);
+    const TScanResult scan = ScanMailFolder(file);
+    struct rlimit old;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    struct rlimit small = old;
+    small.rlim_cur = 1 << 20;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString message;
+    try {
+        RestoreMailFolder(scan, file, false);
+    } catch (const EMailFolderError &e) {
+        message = e.message();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Stream write error: \"") + file)) << message.toStdString();
+    EXPECT_TRUE(readFile(file) == input);
+    EXPECT_TRUE(TempFilesIn(dir()).isEmpty());
 }
 
 TEST_F(MailFolderTest, StaleTemporaryFilesAreRemovedLiveOnesKept)
