@@ -492,8 +492,9 @@ protected:
     void SetUp() override { UseLanguage("de"); }
     void TearDown() override
     {
+        // An empty code would leave German active for the tests that follow.
         ResetTranslationForTesting();
-        UseLanguage(QString());
+        UseLanguage("en");
     }
 };
 
@@ -564,13 +565,21 @@ protected:
     {
         FolderDialog::SetUp();
         FOldHome = qgetenv("HOME");
+        FOldDataHome = qgetenv("XDG_DATA_HOME");
         qputenv("HOME", QFile::encodeName(dir()));
+        qunsetenv("XDG_DATA_HOME");
         QDir().mkpath(path("Documents/letters/2026"));
         QDir().mkpath(path("Desktop"));
     }
-    void TearDown() override { qputenv("HOME", FOldHome); }
+    void TearDown() override
+    {
+        qputenv("HOME", FOldHome);
+        if (!FOldDataHome.isEmpty())
+            qputenv("XDG_DATA_HOME", FOldDataHome);
+    }
 
     QByteArray FOldHome;
+    QByteArray FOldDataHome;
 };
 
 TEST_F(FolderDialogRoots, RootButtonsShowOneFolderAndUpLeadsBackToTheComputer)
@@ -606,4 +615,48 @@ TEST_F(FolderDialogRoots, RootButtonsShowOneFolderAndUpLeadsBackToTheComputer)
     });
     QString start = path("beta");
     dialog.Execute("Pick", false, false, false, QString(), start);
+}
+
+TEST_F(FolderDialogRoots, DeleteToTheRecycleBin)
+{
+    TShellDirDialog dialog;
+    QString info;
+    WhenModal(IsFolderDialog, [&](QWidget *w) {
+        WhenModal([](QWidget *m) { return qobject_cast<TSelectDialog *>(m) != nullptr; },
+                  [&](QWidget *m) {
+                      auto *select = static_cast<TSelectDialog *>(m);
+                      ASSERT_GE(select->Buttons().size(), 2);
+                      WhenModal([](QWidget *box) { return qobject_cast<QMessageBox *>(box) != nullptr; },
+                                [&](QWidget *box) {
+                                    info = static_cast<QMessageBox *>(box)->text();
+                                    static_cast<QMessageBox *>(box)->accept();
+                                });
+                      select->Buttons()[1]->click(); // "To recycle bin"
+                  });
+        Find<QMenu>(w, "PopupMenu")->findChild<QAction *>("miDelete")->trigger();
+        static_cast<QDialog *>(w)->reject();
+    });
+    QString start = path("alpha/inner");
+    dialog.Execute("Pick", false, false, false, QString(), start);
+    EXPECT_EQ(info.toStdString(), (Native(path("alpha/inner")) + " moved to Recycle Bin!").toStdString());
+    EXPECT_FALSE(QFileInfo::exists(path("alpha/inner")));
+    EXPECT_TRUE(QFileInfo::exists(path("alpha/file.txt")));
+#ifdef __linux__
+    EXPECT_TRUE(QFileInfo(path(".local/share/Trash/files/inner")).isDir());
+#endif
+}
+
+TEST_F(FolderDialog, CancelledDeleteQuestionKeepsTheFolder)
+{
+    TShellDirDialog dialog;
+    WhenModal(IsFolderDialog, [&](QWidget *w) {
+        WhenModal([](QWidget *m) { return qobject_cast<TSelectDialog *>(m) != nullptr; },
+                  [](QWidget *m) { static_cast<QDialog *>(m)->reject(); });
+        Find<QMenu>(w, "PopupMenu")->findChild<QAction *>("miDelete")->trigger();
+        EXPECT_EQ(static_cast<TShellDirDialog *>(w)->TreePath(), Native(path("alpha")));
+        static_cast<QDialog *>(w)->reject();
+    });
+    QString start = path("alpha");
+    dialog.Execute("Pick", false, false, false, QString(), start);
+    EXPECT_TRUE(QFileInfo(path("alpha/inner")).isDir());
 }
