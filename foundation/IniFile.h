@@ -24,7 +24,6 @@
 // was. Blanks around names and values are not significant; a value that needs
 // them, or that is itself enclosed in double quotes, is written in double
 // quotes, so that every value reads back as written.
-class TIniFile;
 
 // The text of one settings file, held in memory with every line as it was
 // read. TIniFile reads it from the file for every access; it is also the place
