@@ -529,13 +529,7 @@ void TShellDirDialog::CreateModels(bool hidden)
     FTreeModel = new QFileSystemModel(this);
     FTreeModel->setFilter(QDir::Dirs | QDir::Drives | QDir::NoDotAndDotDot | hiddenItems);
     FTreeModel->setRootPath(QString());
-    // Folders load in the background: once the folders on the way to the
-    // selected one are there, it can be scrolled into view.
-    connect(FTreeModel, &QFileSystemModel::directoryLoaded, this, [this](const QString &loaded) {
-        const QString current = ModelPath(TreePath());
-        if (!current.isEmpty() && current.startsWith(loaded, FileNameCase))
-            ShellTreeView->scrollTo(ShellTreeView->currentIndex());
-    });
+    connect(FTreeModel, &QFileSystemModel::directoryLoaded, this, [this] { KeepSelectionVisible(); });
     if (!FTreeFilter) {
         FTreeFilter = new TFolderTreeFilter(this);
         FTreeFilter->setSourceModel(FTreeModel);
@@ -544,6 +538,7 @@ void TShellDirDialog::CreateModels(bool hidden)
             ShellTreeView->hideColumn(column);
         connect(ShellTreeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
                 [this] { TreeSelectionChanged(); });
+        connect(FTreeFilter, &QAbstractItemModel::layoutChanged, this, [this] { KeepSelectionVisible(); });
     } else {
         FTreeFilter->setSourceModel(FTreeModel);
     }
@@ -613,7 +608,17 @@ bool TShellDirDialog::SetTreePath(const QString &path)
         return false;
     ShellTreeView->setCurrentIndex(index);
     ShellTreeView->scrollTo(index);
+    FNavigated.start();
     return true;
+}
+
+void TShellDirDialog::KeepSelectionVisible()
+{
+    // Folders load and sort in the background, which moves the rows after a
+    // folder was selected; for a moment after that it is kept in view.
+    constexpr qint64 SettlingTime = 2000;
+    if (FNavigated.isValid() && FNavigated.elapsed() < SettlingTime)
+        ShellTreeView->scrollTo(ShellTreeView->currentIndex());
 }
 
 void TShellDirDialog::PressRootButton(TRootFolder root)

@@ -7,6 +7,7 @@
 // of a settings file.
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 
@@ -160,6 +161,7 @@ private:
     void OkClick();
     void ShowTreeContextMenu(const QPoint &pos);
     void FocusTree();
+    void KeepSelectionVisible();
 
     QString FDefaultDir;
     QString FIniName;
@@ -173,6 +175,7 @@ private:
     int FFileWidth = 390;
     bool FFilePanel = true;
     bool FApplyingLayout = false;
+    QElapsedTimer FNavigated;
 
     QFileSystemModel *FTreeModel = nullptr;
     TFolderTreeFilter *FTreeFilter = nullptr;
