@@ -482,7 +482,7 @@ TEST(MailFolderKillChild, Rewrite)
 {
     const QString folder = qEnvironmentVariable("MAILMEND_KILL_CHILD");
     if (folder.isEmpty())
-        GTEST_SKIP() << "only run as the child of MailFolderTest.KilledRewrite";
+        GTEST_SKIP() << "only run as the child of MailFolderTest.KilledRewriteLeavesOldOrNewFile";
     const TScanResult scan = ScanMailFolder(folder);
     ::write(STDOUT_FILENO, "S", 1);
     RestoreMailFolder(scan, folder, false, [](qint64, qint64) {
