@@ -49,8 +49,16 @@ case "$cmd" in
         preset=${1:-debug}
         install_packages "${PACKAGES[@]}"
         configure_and_build "$preset"
-        ctest --preset "$preset" -j "$(jobs)" 2>&1 | tail -n 40
-        exit "${PIPESTATUS[0]}"
+        log=build/$preset/ctest.log
+        status=0
+        ctest --preset "$preset" -j "$(jobs)" >"$log" 2>&1 || status=$?
+        # The full log stays in $log; show the failures and CTest's summary.
+        sed -n '/tests passed\|tests failed/,$p' "$log"
+        if [ $status -ne 0 ]; then
+            grep -E '\*\*\*Failed|\*\*\*Exception|\*\*\*Timeout|Failed  ' "$log" | head -n 40 || true
+            echo "Full test output: $log"
+        fi
+        exit $status
         ;;
     build)
         install_packages "${PACKAGES[@]}"
