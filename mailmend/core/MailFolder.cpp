@@ -399,10 +399,14 @@ public:
             }
             if (!FLineOpen) {
                 FLineOpen = true;
-                FParsing = true;
-                FParser.Reset();
                 FLineOffset = offset + (p - data);
                 lineStart = p;
+                // Only a line that starts like the header can be a status
+                // line; all others need no parsing.
+                const char16_t first = U::Load(p);
+                FParsing = first == u'X' || first == u'x';
+                if (FParsing)
+                    FParser.Reset();
             }
             if (FParsing) {
                 bool decided = false;
