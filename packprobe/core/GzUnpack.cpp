@@ -12,15 +12,16 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 // Unpacking runs as a small pipeline so that it keeps pace with zlib alone:
-// the calling thread only inflates; a writer thread computes the CRC-32 and
-// writes the output buffers, and for an encrypted file a reader thread reads,
-// authenticates and decrypts the container ahead of inflate. Memory stays
+// the calling thread only inflates; a reader thread reads the input ahead
+// (and authenticates and decrypts an encrypted container), a writer thread
+// computes the CRC-32 and writes the output buffers. Memory stays
 // bounded by a fixed number of buffers in each stage.
 
 namespace {
@@ -63,56 +64,22 @@ public:
     virtual qint64 done() const = 0;
 };
 
-// Deflate data read straight from a device, at most limit bytes (-1: up to
-// the end). When the stream ends the device is moved back to the first
-// byte inflate did not use.
-class TPlainSource final : public TDeflateSource
+// Reads the input on a thread of its own, ahead of inflate, in pieces of at
+// most InflateInputPiece bytes, at most limit bytes in all (-1: up to the end
+// of the device).
+//
+// Plain deflate data: when the stream ends, reading stops and the device is
+// moved back to the first byte inflate did not use.
+// Encrypted container (crypt given, limit = ciphertext length): every piece is
+// fed to the authentication code and decrypted; after inflate has finished,
+// the rest of the ciphertext is still read (the code covers all of it) and the
+// stored code that follows it is checked. A container that ends early fails.
+class TReadAheadSource final : public TDeflateSource
 {
 public:
-    TPlainSource(QIODevice &device, qint64 limit)
-        : m_device(device), m_limit(limit), m_buffer(new uchar[InflateInputPiece])
-    {
-    }
-
-    qint64 next(const uchar *&data) override
-    {
-        qint64 wanted = InflateInputPiece;
-        if (m_limit >= 0)
-            wanted = qMin(wanted, m_limit - m_taken);
-        if (wanted <= 0)
-            return 0;
-        const qint64 got = m_device.read(reinterpret_cast<char *>(m_buffer.get()), wanted);
-        if (got < 0)
-            return -1;
-        m_taken += got;
-        data = m_buffer.get();
-        return got;
-    }
-    void streamEnded(qint64 unusedCount) override
-    {
-        if (unusedCount > 0) {
-            m_device.seek(m_device.pos() - unusedCount);
-            m_taken -= unusedCount;
-        }
-    }
-    qint64 done() const override { return m_taken; }
-
-private:
-    QIODevice &m_device;
-    const qint64 m_limit;
-    std::unique_ptr<uchar[]> m_buffer;
-    qint64 m_taken = 0;
-};
-
-// Reads the ciphertext of a container on a thread of its own, feeds it to
-// the authentication code and decrypts it, and hands the plaintext pieces to
-// inflate. After inflate has finished, the rest of the ciphertext is still
-// read (the code covers all of it) and the stored code is checked.
-class TDecryptingSource final : public TDeflateSource
-{
-public:
-    TDecryptingSource(QIODevice &device, TEncryption &crypt, qint64 cipherLength, qint64 doneBase)
-        : m_device(device), m_crypt(crypt), m_cipherLength(cipherLength), m_doneBase(doneBase)
+    TReadAheadSource(QIODevice &device, TEncryption *crypt, qint64 limit, qint64 doneBase)
+        : m_device(device), m_crypt(crypt), m_limit(limit), m_doneBase(doneBase),
+          m_start(device.pos())
     {
         for (int i = 0; i < InputPieceCount; ++i) {
             m_storage.emplace_back(new uchar[InflateInputPiece]);
@@ -120,7 +87,7 @@ public:
         }
         m_thread = std::thread([this] { run(); });
     }
-    ~TDecryptingSource() override
+    ~TReadAheadSource() override
     {
         {
             std::lock_guard lock(m_mutex);
@@ -130,8 +97,10 @@ public:
         m_changed.notify_all();
         if (m_thread.joinable())
             m_thread.join();
-        for (auto &piece : m_storage)
-            std::fill_n(piece.get(), InflateInputPiece, uchar(0));
+        if (m_crypt) {
+            for (auto &piece : m_storage)
+                std::fill_n(piece.get(), InflateInputPiece, uchar(0));
+        }
     }
 
     qint64 next(const uchar *&data) override
@@ -144,17 +113,46 @@ public:
         auto [piece, length] = m_full.front();
         m_full.pop_front();
         m_current = piece;
+        m_handedOut += length;
         data = piece;
         return length;
     }
-    void streamEnded(qint64) override { stopData(); }
+    void streamEnded(qint64 unusedCount) override
+    {
+        stopData();
+        if (m_crypt)
+            return;
+        waitFinished(nullptr, 0);
+        m_device.seek(m_start + m_handedOut - unusedCount);
+    }
     qint64 done() const override { return m_doneBase + m_read.load(); }
 
-    // Waits for the reader: 0 when the whole container was read and its code
-    // matches, 11 when not, 128 when the monitor cancelled meanwhile.
+    // Waits for the reader, reporting progress meanwhile. 0 when it ended
+    // well (for a container: read whole, code matching), 11 for a container
+    // that did not, 128 when the monitor cancelled.
     int finish(IUnpackMonitor *monitor, qint64 total)
     {
         stopData();
+        if (!waitFinished(monitor, total))
+            return UnpackUserBreak;
+        if (!m_crypt)
+            return UnpackOk;
+        return m_authenticated ? UnpackOk : UnpackDecryptError;
+    }
+
+    void cancel()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_cancel = true;
+        }
+        stopData();
+    }
+
+private:
+    // False when cancelled.
+    bool waitFinished(IUnpackMonitor *monitor, qint64 total)
+    {
         std::unique_lock lock(m_mutex);
         while (!m_finished) {
             m_changed.wait_for(lock, std::chrono::milliseconds(50));
@@ -169,21 +167,8 @@ public:
                 }
             }
         }
-        if (m_cancel)
-            return UnpackUserBreak;
-        return m_authenticated ? UnpackOk : UnpackDecryptError;
+        return !m_cancel;
     }
-
-    void cancel()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_cancel = true;
-        }
-        stopData();
-    }
-
-private:
     void stopData()
     {
         {
@@ -207,25 +192,29 @@ private:
 
     void run()
     {
-        qint64 remaining = m_cipherLength;
+        qint64 remaining = m_limit < 0 ? std::numeric_limits<qint64>::max() : m_limit;
         bool failed = false;
         while (remaining > 0) {
             uchar *piece = nullptr;
             {
                 std::unique_lock lock(m_mutex);
-                m_changed.wait(lock, [this] { return !m_free.empty() || m_cancel; });
-                if (m_cancel)
+                m_changed.wait(lock, [this] { return !m_free.empty() || m_cancel || !m_wantData; });
+                // Plain data is no longer needed once inflate has finished.
+                if (m_cancel || (!m_crypt && !m_wantData))
                     break;
+                if (m_free.empty()) // draining a container: its pieces all came back
+                    continue;
                 piece = m_free.front();
                 m_free.pop_front();
             }
             const qint64 wanted = qMin(remaining, InflateInputPiece);
             const qint64 got = m_device.read(reinterpret_cast<char *>(piece), wanted);
-            const bool ok = got > 0 && m_crypt.DecryptBlock(piece, got);
+            const bool ended = got == 0 && !m_crypt;
+            const bool ok = got > 0 && (!m_crypt || m_crypt->DecryptBlock(piece, got));
             std::lock_guard lock(m_mutex);
             if (!ok) {
                 m_free.push_back(piece);
-                failed = true;
+                failed = !ended;
                 break;
             }
             remaining -= got;
@@ -237,12 +226,12 @@ private:
             m_changed.notify_all();
         }
         bool authenticated = false;
-        if (!failed && remaining <= 0) {
+        if (m_crypt && !failed && remaining <= 0) {
             std::array<uchar, TCrypt::MacLength> code{};
             const qint64 got = m_device.read(reinterpret_cast<char *>(code.data()), qint64(code.size()));
             if (got == qint64(code.size())) {
                 m_read += got;
-                authenticated = m_crypt.FinishDecrypt(code.data(), got);
+                authenticated = m_crypt->FinishDecrypt(code.data(), got);
             }
         }
         {
@@ -255,15 +244,17 @@ private:
     }
 
     QIODevice &m_device;
-    TEncryption &m_crypt;
-    const qint64 m_cipherLength;
+    TEncryption *const m_crypt;
+    const qint64 m_limit;
     const qint64 m_doneBase;
+    const qint64 m_start;
     std::vector<std::unique_ptr<uchar[]>> m_storage;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<uchar *> m_free;
     std::deque<std::pair<uchar *, qint64>> m_full;
     uchar *m_current = nullptr;
+    qint64 m_handedOut = 0; // bytes given to inflate (inflate's thread only)
     std::atomic<qint64> m_read{0};
     bool m_wantData = true;
     bool m_cancel = false;
@@ -484,7 +475,7 @@ int DecryptAndInflate(QIODevice &gz, QIODevice &out, TEncryption &crypt, qint32 
         return UnpackDecryptError;
     const qint64 headerSize = crypt.GetHeaderSize();
     const qint64 cipherLength = dataLength - headerSize - crypt.GetTrailerSize();
-    TDecryptingSource source(gz, crypt, cipherLength, headerSize);
+    TReadAheadSource source(gz, &crypt, cipherLength, headerSize);
     quint32 unusedChecksum = 0;
     const int inflateCode = InflateSource(source, &out, false, unusedChecksum, uncompressedSize,
                                           monitor, dataLength);
@@ -509,7 +500,7 @@ int KeyModeFromPassword(const QByteArray &password)
 int InflateToStream(QIODevice &source, QIODevice *dest, quint32 &checksum, qint64 compressedLength,
                     qint64 &uncompressedSize, IUnpackMonitor *monitor)
 {
-    TPlainSource input(source, compressedLength > 0 ? compressedLength : -1);
+    TReadAheadSource input(source, nullptr, compressedLength > 0 ? compressedLength : -1, 0);
     return InflateSource(input, dest, true, checksum, uncompressedSize, monitor,
                          qMax<qint64>(compressedLength, 0));
 }
@@ -545,7 +536,7 @@ int UnpackGzFile(const QString &gzName, const QString &outName, TEncryption *enc
     const qint64 dataLength = gz->size() - start - 8;
     int code = UnpackOk;
     if (!encryption) {
-        TPlainSource input(*gz, qMax<qint64>(dataLength, 0));
+        TReadAheadSource input(*gz, nullptr, qMax<qint64>(dataLength, 0), 0);
         code = InflateSource(input, out.get(), true, checksum, uncompressedSize, monitor,
                              qMax<qint64>(dataLength, 0));
     } else {
