@@ -12,7 +12,10 @@
 #include <cstring>
 #include <vector>
 
-#if defined(__SSE2__)
+// SSE2 is part of every x86-64 processor; GCC and Clang say so with
+// __SSE2__, MSVC with _M_X64.
+#if defined(__SSE2__) || defined(_M_X64)
+#define MAILMEND_SSE2 1
 #include <emmintrin.h>
 #endif
 
@@ -141,7 +144,7 @@ private:
 struct TUnit8
 {
     static constexpr int Size = 1;
-#if defined(__SSE2__)
+#if defined(MAILMEND_SSE2)
     // One bit per byte of the 64 bytes at p: set for CR and LF.
     static quint64 BlockMask(const uchar *p)
     {
@@ -160,7 +163,7 @@ struct TUnit8
     static void Store(char16_t c, uchar *p) { *p = uchar(c); }
     static const uchar *FindBreak(const uchar *p, const uchar *end)
     {
-#if defined(__SSE2__)
+#if defined(MAILMEND_SSE2)
         const __m128i lf = _mm_set1_epi8('\n');
         const __m128i cr = _mm_set1_epi8('\r');
         while (end - p >= 16) {
@@ -182,7 +185,7 @@ template <bool BigEndian>
 struct TUnit16
 {
     static constexpr int Size = 2;
-#if defined(__SSE2__)
+#if defined(MAILMEND_SSE2)
     // Two bits per unit of the 32 units at p: set for CR and LF.
     static quint64 BlockMask(const uchar *p)
     {
@@ -208,7 +211,7 @@ struct TUnit16
     }
     static const uchar *FindBreak(const uchar *p, const uchar *end)
     {
-#if defined(__SSE2__)
+#if defined(MAILMEND_SSE2)
         // SSE2 hosts are little-endian: a big-endian unit loads byte-swapped.
         const __m128i lf = _mm_set1_epi16(BigEndian ? 0x0A00 : 0x000A);
         const __m128i cr = _mm_set1_epi16(BigEndian ? 0x0D00 : 0x000D);
@@ -242,7 +245,7 @@ public:
 
     const uchar *Find(const uchar *p, const uchar *end)
     {
-#if defined(__SSE2__)
+#if defined(MAILMEND_SSE2)
         const uchar *q = p;
         if (FBlock && p >= FBlock && p < FBlock + 64) {
             const quint64 mask = FMask & (~quint64(0) << (p - FBlock));
