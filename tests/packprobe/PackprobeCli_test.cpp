@@ -3,6 +3,9 @@
 #include "GzTestFiles.h"
 #include "support/TempDir.h"
 
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
 #include <QTextStream>
 
 using namespace GzTest;
@@ -124,3 +127,59 @@ TEST_F(RunReportTest, ExitCodesAndSave)
 }
 
 } // namespace
+
+// The program itself, when it has been built beside the tests.
+class ProgramTest : public TempDirTest
+{
+protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        program = QCoreApplication::applicationDirPath() + "/packprobe";
+        if (!QFile::exists(program))
+            GTEST_SKIP() << "packprobe is not built";
+    }
+    int run(const QStringList &arguments, const QByteArray &input = {})
+    {
+        QProcess process;
+        process.start(program, arguments);
+        process.write(input);
+        process.closeWriteChannel();
+        process.waitForFinished(60000);
+        out = process.readAllStandardOutput();
+        err = process.readAllStandardError();
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+    QString program;
+    QByteArray out;
+    QByteArray err;
+};
+
+TEST_F(ProgramTest, ReportsWithPasswordFromStandardInput)
+{
+    const QByteArray plain = SampleText(10000);
+    const QString file = writeFile("s.gze", WriteGz(plain, EncryptedOptions("pass word", 3)));
+    EXPECT_EQ(run({"--report", file, "--password-stdin", "--save", path("out.txt")}, "pass word\nrest\n"),
+              ExitSuccess)
+        << err.toStdString();
+    EXPECT_TRUE(out.contains("Encryption depth: 256 bit")) << out.toStdString();
+    EXPECT_EQ(readFile(path("out.txt")), plain);
+
+    EXPECT_EQ(run({"--report", file, "--password-stdin", "--json"}, "wrong\n"), ExitAnalysisError);
+    EXPECT_TRUE(out.contains("\"Decryption failed\"")) << out.toStdString();
+
+    EXPECT_EQ(run({"--report", file}), ExitAnalysisError); // no terminal: no password
+    EXPECT_TRUE(out.contains("No password")) << out.toStdString();
+}
+
+TEST_F(ProgramTest, UsageErrorsHelpAndNoWindow)
+{
+    EXPECT_EQ(run({"--report"}), ExitUsage);
+    EXPECT_EQ(run({"--bogus"}), ExitUsage);
+    EXPECT_EQ(run({"--help"}), ExitSuccess);
+    EXPECT_TRUE(out.contains("--report FILE"));
+    EXPECT_EQ(run({"--version"}), ExitSuccess);
+    EXPECT_TRUE(out.contains(MP_VERSION));
+    EXPECT_EQ(run({}), ExitUsage);
+    EXPECT_EQ(run({"-lang:de", "--report", path("missing.gz")}), ExitAnalysisError);
+}
