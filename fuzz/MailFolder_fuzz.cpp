@@ -48,6 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const MailFolderModel::TModelResult model = MailFolderModel::Rewrite(input, markUnread);
     const TScanResult scan = ScanMailFolder(file);
     Check(scan.DeletedCount == model.Deleted);
+    Check(scan.LineCount == model.Lines);
     Check(scan.Identity.Size == input.size());
     const qint64 count = RestoreMailFolder(scan, file, markUnread);
     Check(count == model.Deleted);

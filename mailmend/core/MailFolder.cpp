@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include <bit>
+#include <type_traits>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -234,6 +235,17 @@ struct TUnit16
     }
 };
 
+// Set bits of a mask that has few of them (line ends in 64 bytes of text);
+// faster than a population count without the processor instruction, which
+// the x86-64 baseline does not have.
+int SparseBitCount(quint64 mask)
+{
+    int n = 0;
+    for (; mask; mask &= mask - 1)
+        ++n;
+    return n;
+}
+
 // Finds line breaks 64 bytes at a time and remembers the last block's mask,
 // so that the many short lines of a mail folder cost one block test each.
 template <class U>
@@ -390,6 +402,13 @@ public:
         const uchar *lineStart = nullptr; // start of the current line, if it lies in data
         FFinder.Reset();
         while (p < end) {
+            if constexpr (std::is_same_v<U, TUnit8> && std::is_same_v<Sink, TCountingSink>) {
+                if (!FPendingCR && !FLineOpen) {
+                    p = CountPlainLines(p, end, copyFrom);
+                    if (p >= end)
+                        break;
+                }
+            }
             if (FPendingCR) {
                 FPendingCR = false;
                 if (U::Load(p) == LF) { // second half of CR LF
@@ -487,6 +506,67 @@ public:
     const TDeletedLines &Deleted() const { return FDeleted; }
 
 private:
+    // The scan of 8-bit text, 64 bytes at a time without a step per line:
+    // counts the lines and the bytes the rewrite adds (an LF after each lone
+    // CR, a CR before each lone LF) as long as no line starts with "X" or
+    // "x". p is a line start; returns the line start where the general path
+    // has to go on: a line that may be a status line, or the last line start
+    // before the bytes this did not look at.
+    const uchar *CountPlainLines(const uchar *p, const uchar *end, const uchar *&copyFrom)
+    {
+#if defined(MAILMEND_SSE2)
+        const uchar *q = p;
+        const uchar *resume = p;
+        qint64 lines = 0;
+        qint64 added = 0;
+        bool startAtFirst = true; // q is a line start
+        bool previousCR = false;  // the byte before q is a CR
+        while (end - q > 64) {    // one byte more, to see what follows a CR at the end
+            quint64 lf = 0, cr = 0, x = 0;
+            const __m128i lfs = _mm_set1_epi8('\n'), crs = _mm_set1_epi8('\r');
+            const __m128i xs = _mm_set1_epi8('x'), caseBit = _mm_set1_epi8(0x20);
+            for (int i = 0; i < 4; ++i) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(q + 16 * i));
+                lf |= quint64(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lfs)))) << (16 * i);
+                cr |= quint64(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, crs)))) << (16 * i);
+                x |= quint64(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(v, caseBit), xs)))) << (16 * i);
+            }
+            const quint64 crBeforeLf = cr & ((lf >> 1) | (quint64(q[64] == '\n') << 63));
+            const quint64 loneCR = cr & ~crBeforeLf;
+            const quint64 loneLF = lf & ~((cr << 1) | quint64(previousCR));
+            const quint64 ends = lf | loneCR; // a CR LF ends its line at the LF
+            const quint64 starts = (ends << 1) | quint64(startAtFirst);
+            const quint64 candidates = starts & x;
+            if (candidates) {
+                const int k = std::countr_zero(candidates);
+                const quint64 before = k == 0 ? 0 : ~quint64(0) >> (64 - k);
+                lines += SparseBitCount(ends & before);
+                added += SparseBitCount((loneLF | loneCR) & before);
+                resume = q + k;
+                break;
+            }
+            lines += SparseBitCount(ends);
+            added += SparseBitCount(loneLF | loneCR);
+            if (ends)
+                resume = q + (64 - std::countl_zero(ends));
+            startAtFirst = (ends >> 63) != 0;
+            previousCR = (cr >> 63) != 0;
+            q += 64;
+        }
+        if (resume > p) {
+            FSink.Copy(copyFrom, resume);
+            FSink.Emit(nullptr, added);
+            copyFrom = resume;
+            FLineCount += lines;
+        }
+        return resume;
+#else
+        Q_UNUSED(end);
+        Q_UNUSED(copyFrom);
+        return p;
+#endif
+    }
+
     // The current line is decided at p: a deleted status line is replaced,
     // any other line is passed on as it is.
     void Decide(const uchar *data, const uchar *&copyFrom, const uchar *lineStart, const uchar *p)

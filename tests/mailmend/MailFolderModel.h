@@ -17,6 +17,7 @@ namespace MailFolderModel {
 struct TModelResult
 {
     qint64 Deleted = 0;
+    qint64 Lines = 0;
     QByteArray Output; // the rewritten file (equal to the input when nothing is deleted)
 };
 
@@ -117,6 +118,7 @@ inline TModelResult Rewrite(const QByteArray &file, bool markUnread)
         lines.push_back(current);
 
     TModelResult result;
+    result.Lines = qint64(lines.size());
     QByteArray out = file.left(bom);
     const auto put = [&](char16_t c) {
         if (unit == 1)

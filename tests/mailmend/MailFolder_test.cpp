@@ -11,6 +11,8 @@
 #include <QRandomGenerator>
 #include <QThread>
 
+#include <cstring>
+#include <iterator>
 #include <string_view>
 
 #include <csignal>
@@ -48,10 +50,14 @@ protected:
     {
         const QString file = writeFile(QStringLiteral("Inbox"), input);
         const TScanResult scan = ScanMailFolder(file);
+        EXPECT_EQ(scan.LineCount, MailFolderModel::Rewrite(input, markUnread).Lines);
         count = RestoreMailFolder(scan, file, markUnread);
         EXPECT_EQ(count, scan.DeletedCount);
         EXPECT_TRUE(TempFilesIn(dir()).isEmpty());
-        return readFile(file);
+        const QByteArray output = readFile(file);
+        if (count > 0)
+            EXPECT_EQ(output.size(), scan.OutputSize);
+        return output;
     }
 };
 
@@ -177,6 +183,7 @@ TEST_P(MailFolderBufferEdges, AgreeWithTheModel)
     const int shift = GetParam();
     const qsizetype boundary = qsizetype(1) << 20;
     for (const char *tail : {"\r\nX-Mozilla-Status: 0009,abc\r\nmore\nX-Mozilla-Status: 0008",
+                             "\r\n\rline\n\r\nx\rX-Mozilla-Status: 0008\r\r\n\n\rplain\r",
                              "\rX-Mozilla-Status:          0019   \r\r\n",
                              "\nX-Mozilla-Status: 0001\r\n"}) {
         QByteArray input(boundary - shift, 'a');
@@ -190,6 +197,29 @@ TEST_P(MailFolderBufferEdges, AgreeWithTheModel)
 }
 
 INSTANTIATE_TEST_SUITE_P(Shifts, MailFolderBufferEdges, ::testing::Values(1, 2, 3, 5, 9, 17, 18, 19, 25, 40));
+
+TEST_F(MailFolderTest, RandomTextAgreesWithTheModel)
+{
+    // Short lines with every kind of break, and status lines among them, at
+    // all alignments and across buffers.
+    static const char *const pieces[] = {"\n", "\r", "\r\n", "\n\r", "a", "plain text ", "x", "X",
+                                         "X-Mozilla-Status: 0009", "x-mozilla-status:0008,", "X-Mozilla-Status2: 8",
+                                         "X-Mozilla-Status: 0001", "\0", "\xff"};
+    QRandomGenerator random(4711);
+    for (int round = 0; round < 3; ++round) {
+        QByteArray input;
+        while (input.size() < (2 << 20) + 777 * round) {
+            const char *piece = pieces[random.bounded(int(std::size(pieces)))];
+            input.append(piece, *piece ? qsizetype(std::strlen(piece)) : 1);
+        }
+        for (const bool unread : {false, true}) {
+            const MailFolderModel::TModelResult model = MailFolderModel::Rewrite(input, unread);
+            qint64 count = 0;
+            EXPECT_TRUE(Recover(input, unread, count) == model.Output) << "round " << round;
+            EXPECT_EQ(count, model.Deleted);
+        }
+    }
+}
 
 TEST_F(MailFolderTest, StatusLineLongerThanABufferCounts)
 {
