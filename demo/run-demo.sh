@@ -9,18 +9,30 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 step() { printf '\n\033[1m$ %s\033[0m\n' "$*"; }
-run() { step "$*"; "$@"; }
+# Runs a command that may end with a reported error (exit 1) as part of the show.
+show() { step "$*"; "$@" || echo "(exit status $?)"; }
 
-if [ -x "$bin/mailmend" ] && [ -d "$here/data/mail" ]; then
-    echo "=== Mailmend: recovering deleted mails of a sample Thunderbird profile"
-    cp -r "$here/data/mail" "$work/thunderbird"
-    run "$bin/mailmend" --list-profiles --thunderbird "$work/thunderbird"
-fi
+echo "=== Mailmend: recovering deleted mails in a sample Thunderbird profile"
+cp -r "$here/data/mail" "$work/thunderbird"
+folders="$work/thunderbird/Profiles/k3x9demo.default-release/Mail/Local Folders"
+show "$bin/mailmend" --list-profiles --thunderbird "$work/thunderbird"
+# Inbox is UTF-8 with three deleted mails, Trash has none, Sent is UTF-16.
+show "$bin/mailmend" --scan "$folders/Inbox" "$folders/Trash" "$folders/Sent"
+show "$bin/mailmend" --recover --yes "$folders/Inbox" "$folders/Trash" "$folders/Sent"
+show ls -a "$folders"
+show "$bin/mailmend" -lang:de --scan "$folders/Inbox" "$folders/Sent"
 
-if [ -x "$bin/packprobe" ] && [ -d "$here/data/gz" ]; then
-    echo
-    echo "=== Packprobe: analysing sample backup files"
-    for f in "$here"/data/gz/*; do
-        run "$bin/packprobe" --report "$f" </dev/null || true
-    done
-fi
+echo
+echo "=== Packprobe: analysing sample backup files"
+gz="$here/data/gz"
+show "$bin/packprobe" --report "$gz/vaultkeep-plain.gz"
+step "echo secret | $bin/packprobe --report $gz/vaultkeep-secret.gze --password-stdin --save $work/unpacked.txt"
+echo secret | "$bin/packprobe" --report "$gz/vaultkeep-secret.gze" --password-stdin --save "$work/unpacked.txt" ||
+    echo "(exit status $?)"
+show head -c 300 "$work/unpacked.txt"
+echo
+step "echo wrong | $bin/packprobe --report $gz/vaultkeep-secret.gze --password-stdin"
+echo wrong | "$bin/packprobe" --report "$gz/vaultkeep-secret.gze" --password-stdin || echo "(exit status $?)"
+show "$bin/packprobe" --report "$gz/damaged.gz"
+show "$bin/packprobe" --report "$gz/plain-gzip.gz" --json
+show "$bin/packprobe" -lang:de --report "$gz/vaultkeep-plain.gz"
