@@ -14,6 +14,7 @@
 #include <clocale>
 #include <libintl.h>
 #include <mutex>
+#include <optional>
 
 namespace {
 
@@ -24,6 +25,10 @@ struct TTranslationState
     QList<QByteArray> ignoredClasses;
     QSet<QByteArray> boundDomains;
     QByteArray boundFolder;
+    // The user's own LANGUAGE list, kept from before the first change so that
+    // an empty code can hand the choice back to it.
+    bool userLanguageKept = false;
+    std::optional<QByteArray> userLanguage;
 };
 
 TTranslationState &State()
@@ -307,8 +312,21 @@ void UseLanguage(const QString &code)
 {
     ActivateMessageLocale();
     const QString language = NormalizedCode(code);
-    if (!language.isEmpty())
-        qputenv("LANGUAGE", language.toLatin1());
+    {
+        TTranslationState &state = State();
+        std::lock_guard lock(state.mutex);
+        if (!state.userLanguageKept) {
+            state.userLanguageKept = true;
+            if (qEnvironmentVariableIsSet("LANGUAGE"))
+                state.userLanguage = qgetenv("LANGUAGE");
+        }
+        if (!language.isEmpty())
+            qputenv("LANGUAGE", language.toLatin1());
+        else if (state.userLanguage)
+            qputenv("LANGUAGE", *state.userLanguage);
+        else
+            qunsetenv("LANGUAGE");
+    }
     LookupDomains();
     // Setting the text domain makes gettext drop the translations it has
     // cached, so that the new language applies to texts looked up before.
@@ -360,4 +378,6 @@ void ResetTranslationForTesting()
     state.ignoredClasses.clear();
     state.boundDomains.clear();
     state.boundFolder.clear();
+    state.userLanguageKept = false;
+    state.userLanguage.reset();
 }

@@ -48,7 +48,8 @@ void AddLibraryDomain(const QString &domain);
 QStringList LibraryDomains();
 
 // Activates the catalogues of the language (a lower-case ISO 639-1 code) for
-// all domains. An empty code leaves the choice to gettext's own defaults.
+// all domains. An empty code leaves the choice to gettext's own defaults: the
+// user's LANGUAGE list as it was before the first call, else the locale.
 void UseLanguage(const QString &code);
 
 // The language for this run: the command line's code, else the value of
@@ -67,6 +68,6 @@ QString LanguageCodeFromPrimaryLanguage(unsigned primaryLanguage);
 // language part; empty for languages not in the table and for "C"/"POSIX".
 QString LanguageCodeFromLocaleName(const QString &localeName);
 
-// For tests only: forgets the registered library domains, the ignored classes
-// and the catalogue bindings.
+// For tests only: forgets the registered library domains, the ignored classes,
+// the catalogue bindings and the user's LANGUAGE list kept by UseLanguage.
 void ResetTranslationForTesting();

@@ -278,6 +278,28 @@ TEST_F(TranslationTest, LanguageChangeDropsCachedTranslations)
     EXPECT_EQ(Translate(FormatError), QStringLiteral("Formatfehler: "));
 }
 
+TEST_F(TranslationTest, EmptyCodeHandsTheChoiceBackToTheUsersLanguageList)
+{
+    setEnvironment("de_AT:fr", "", "C");
+    AddLibraryDomain(UnitsTextDomain);
+    UseLanguage(QStringLiteral("fr"));
+    EXPECT_EQ(Translate(FormatError), QString::fromLatin1(FormatError));
+    UseLanguage(QString());
+    EXPECT_EQ(qgetenv("LANGUAGE"), QByteArray("de_AT:fr"));
+    EXPECT_EQ(Translate(FormatError), QStringLiteral("Formatfehler: "));
+}
+
+TEST_F(TranslationTest, EmptyCodeWithoutAUserLanguageListLeavesTheLocaleToDecide)
+{
+    qunsetenv("LANGUAGE");
+    AddLibraryDomain(UnitsTextDomain);
+    UseLanguage(QStringLiteral("de"));
+    EXPECT_EQ(Translate(FormatError), QStringLiteral("Formatfehler: "));
+    UseLanguage(QString());
+    EXPECT_FALSE(qEnvironmentVariableIsSet("LANGUAGE"));
+    EXPECT_EQ(Translate(FormatError), QString::fromLatin1(FormatError));
+}
+
 TEST_F(TranslationTest, LibraryTextsNeedTheirDomainRegistered)
 {
     UseLanguage(QStringLiteral("de"));
