@@ -90,23 +90,51 @@ QString Decode(QStringConverter::Encoding encoding, QByteArrayView bytes)
     return ReplaceLoneSurrogates(decoder.decode(bytes));
 }
 
+// One line of an 8-bit file: UTF-8 when it is valid UTF-8, else Latin-1, which
+// keeps every byte (older files, or lines added by an editor, use a code page).
+QString DecodeUtf8OrLatin1(QByteArrayView line)
+{
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless
+                                                  | QStringConverter::Flag::ConvertInitialBom);
+    const QString text = utf8.decode(line);
+    return utf8.hasError() ? QString::fromLatin1(line) : text;
+}
+
+// Decoded line by line, so that one line in a code page does not turn the
+// UTF-8 text of all the others into mojibake (which a rewrite would then
+// store for good).
+QString DecodeUtf8Lines(QByteArrayView bytes)
+{
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless
+                                                  | QStringConverter::Flag::ConvertInitialBom);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    text.clear();
+    text.reserve(bytes.size());
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        qsizetype end = start;
+        while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r')
+            ++end;
+        text += DecodeUtf8OrLatin1(bytes.sliced(start, end - start));
+        if (end < bytes.size())
+            text += QLatin1Char(bytes[end]);
+        start = end + 1;
+    }
+    return text;
+}
+
 QString DecodeText(const QByteArray &bytes, bool &utf8Bom)
 {
-    utf8Bom = false;
-    if (bytes.startsWith("\xEF\xBB\xBF")) {
-        utf8Bom = true;
-        return Decode(QStringConverter::Utf8, QByteArrayView(bytes).sliced(3));
-    }
+    utf8Bom = bytes.startsWith("\xEF\xBB\xBF");
+    if (utf8Bom)
+        return DecodeUtf8Lines(QByteArrayView(bytes).sliced(3));
     if (bytes.startsWith("\xFF\xFE"))
         return Decode(QStringConverter::Utf16LE, QByteArrayView(bytes).sliced(2));
     if (bytes.startsWith("\xFE\xFF"))
         return Decode(QStringConverter::Utf16BE, QByteArrayView(bytes).sliced(2));
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    const QString text = utf8.decode(bytes);
-    if (!utf8.hasError())
-        return text;
-    // Older files were written in an 8-bit code page; Latin-1 keeps every byte.
-    return QString::fromLatin1(bytes);
+    return DecodeUtf8Lines(bytes);
 }
 
 bool HasLineBreak(const QString &text)

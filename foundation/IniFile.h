@@ -19,7 +19,7 @@
 // reads or rewrites it and closes it again.
 //
 // Files are read as UTF-8 (a UTF-8, UTF-16 LE or UTF-16 BE byte-order mark is
-// honoured; text that is not valid UTF-8 is read as Latin-1) and written as
+// honoured; a line that is not valid UTF-8 is read as Latin-1) and written as
 // UTF-8. Writing replaces the file atomically and keeps every other line as it
 // was. Blanks around names and values are not significant; a value that needs
 // them, or that is itself enclosed in double quotes, is written in double

@@ -57,6 +57,8 @@ constexpr ReadCase ReadCases[] = {
     {"Utf8", "[A]\nk=Gr\xC3\xBC\xC3\x9F""e\n", "A", "k", "Gr\xC3\xBC\xC3\x9F""e"},
     {"Utf8Bom", "\xEF\xBB\xBF[A]\nk=\xE2\x82\xAC\n", "A", "k", "\xE2\x82\xAC"},
     {"Latin1Fallback", "[A]\nk=Gr\xFC\xDF""e\n", "A", "k", "Gr\xC3\xBC\xC3\x9F""e"},
+    {"Utf8BesideALatin1Line", "[A]\nk=Gr\xC3\xBC\xC3\x9F""e\nx=\xFC\n", "A", "k", "Gr\xC3\xBC\xC3\x9F""e"},
+    {"Latin1LineBesideUtf8", "[A]\nx=\xE2\x82\xAC\nk=\xFC\n", "A", "k", "\xC3\xBC"},
 };
 
 class IniFileReadTest : public IniFileTest, public ::testing::WithParamInterface<ReadCase>
@@ -262,6 +264,14 @@ TEST_F(IniFileTest, WrittenAsUtf8KeepingAUtf8ByteOrderMark)
     TIniFile utf16(path(QStringLiteral("utf16.ini")));
     ASSERT_TRUE(utf16.WriteString("A", "k", QStringLiteral("\u00e4")));
     EXPECT_EQ(readFile(utf16.FileName()), "[A]\nk=\xC3\xA4\n");
+}
+
+TEST_F(IniFileTest, RewriteKeepsUtf8LinesBesideALatin1Line)
+{
+    writeFile(QStringLiteral("settings.ini"), "[A]\nk=\xE2\x82\xAC\nedited=\xFC\n");
+    TIniFile ini(file());
+    ASSERT_TRUE(ini.WriteString("A", "n", "1"));
+    EXPECT_EQ(contents(), "[A]\nk=\xE2\x82\xAC\nedited=\xC3\xBC\nn=1\n");
 }
 
 TEST_F(IniFileTest, RefusesNamesAndValuesThatCannotBeStored)
