@@ -36,6 +36,16 @@ bool IsRealFolder(const QFileInfo &entry)
     return entry.isDir() && !IsLinkEntry(entry.filePath());
 }
 
+// "folder/" stands for what a link named folder points to, so the deletion
+// works on the name without trailing separators (a root keeps its own).
+QString WithoutTrailingSeparators(QString path)
+{
+    const int root = PathRules::RootLength(path, NativePathStyle);
+    while (path.size() > root + 1 && (path.back() == u'/' || path.back() == PathDelim))
+        path.chop(1);
+    return path;
+}
+
 QString SubFolderPath(const QString &subFolder, const QString &name)
 {
     return subFolder.isEmpty() ? name : AddBackslash(subFolder) + name;
@@ -46,7 +56,8 @@ QString SubFolderPath(const QString &subFolder, const QString &name)
 void DeleteFolderTree(const QString &base, const QString &subFolder, bool deleteTop,
                       TDeletionCounts &counts, TFolderRemover &remover)
 {
-    const QString folder = subFolder.isEmpty() ? base : AddBackslash(base) + subFolder;
+    const QString top = WithoutTrailingSeparators(base);
+    const QString folder = subFolder.isEmpty() ? top : AddBackslash(top) + subFolder;
     const QFileInfo folderInfo(folder);
     if (IsLinkEntry(folder)) {
         // The chosen folder itself is a link: remove the link, keep its target.

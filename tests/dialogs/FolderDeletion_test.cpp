@@ -172,3 +172,17 @@ TEST_F(FolderDeletion, ChosenFolderThatIsALinkLosesOnlyTheLink)
     EXPECT_FALSE(QFileInfo(path("chosen")).isSymLink());
     EXPECT_EQ(readFile(path("outside/keep.txt")), "precious");
 }
+
+// However the chosen folder is spelled, a link stays a link: a trailing
+// separator must not lead the deletion into the link's target.
+TEST_F(FolderDeletion, ChosenLinkWithTrailingSeparatorLosesOnlyTheLink)
+{
+    writeFile("outside/keep.txt", "precious");
+    writeFile("outside/sub/keep2.txt", "precious");
+    ASSERT_TRUE(MakeLink(path("outside"), path("chosen")));
+    Delete(path("chosen") + QStringLiteral("/"));
+    EXPECT_EQ(counts.Errors, 0u);
+    EXPECT_FALSE(QFileInfo(path("chosen")).isSymLink());
+    EXPECT_EQ(readFile(path("outside/keep.txt")), "precious");
+    EXPECT_EQ(readFile(path("outside/sub/keep2.txt")), "precious");
+}
