@@ -300,6 +300,17 @@ TEST_F(TranslationTest, EmptyCodeWithoutAUserLanguageListLeavesTheLocaleToDecide
     EXPECT_EQ(Translate(FormatError), QString::fromLatin1(FormatError));
 }
 
+TEST_F(TranslationTest, LanguageOutsideTheTableLeavesTheChoiceToGettext)
+{
+    // A Chinese user whose list names German next: the code is empty, and
+    // gettext itself goes down the user's list.
+    setEnvironment("zh_CN:de", "", "C");
+    startProgram();
+    EXPECT_EQ(LanguageCode(), QString());
+    EXPECT_EQ(qgetenv("LANGUAGE"), QByteArray("zh_CN:de"));
+    EXPECT_EQ(Translate(FormatError), QStringLiteral("Formatfehler: "));
+}
+
 TEST_F(TranslationTest, LibraryTextsNeedTheirDomainRegistered)
 {
     UseLanguage(QStringLiteral("de"));
