@@ -1,6 +1,7 @@
 #include "foundation/IniFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QSet>
 #include <QStringDecoder>
@@ -414,13 +415,14 @@ bool TIniDocument::DeleteKey(const QString &section, const QString &key)
 namespace {
 
 // A missing file is an empty document; an existing file that cannot be read,
-// or is too large to be a settings file, gives nothing.
+// is too large to be a settings file or is no regular file gives nothing. A
+// pipe or a terminal would block the read (and a rewrite would replace it).
 std::optional<TIniDocument> LoadDocument(const QString &fileName)
 {
     QFile file(fileName);
     if (!file.exists())
         return TIniDocument::FromBytes(QByteArray());
-    if (!file.open(QIODevice::ReadOnly))
+    if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly))
         return std::nullopt;
     const QByteArray bytes = file.read(TIniFile::MaxFileSize + 1);
     if (file.error() != QFileDevice::NoError)

@@ -2,7 +2,12 @@
 #include "support/TempDir.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringEncoder>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include <ostream>
 
@@ -120,6 +125,17 @@ TEST_F(IniFileTest, MissingOrUnreadableFileReadsAsDefaults)
     EXPECT_EQ(folder.ReadString("A", "k", "d"), QStringLiteral("d"));
     EXPECT_FALSE(folder.WriteString("A", "k", "v"));
 }
+
+#ifndef _WIN32
+TEST_F(IniFileTest, PipeReadsAsDefaultsWithoutBlockingAndIsNotReplaced)
+{
+    ASSERT_EQ(mkfifo(QFile::encodeName(file()).constData(), 0600), 0);
+    TIniFile ini(file());
+    EXPECT_EQ(ini.ReadString("A", "k", "d"), QStringLiteral("d"));
+    EXPECT_FALSE(ini.WriteString("A", "k", "v"));
+    EXPECT_FALSE(QFileInfo(file()).isFile());
+}
+#endif
 
 TEST_F(IniFileTest, OversizedFileReadsAsEmptyAndIsNotRewritten)
 {
