@@ -3,6 +3,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <QStorageInfo>
+
+#include <fcntl.h>
 #include <sys/stat.h>
 
 bool IsLinkEntry(const QString &path)
@@ -22,6 +25,26 @@ bool RemoveLinkEntry(const QString &path)
     return QFile::remove(path);
 }
 
+namespace {
+
+// The root of a mount: a mount of another file system has its own device
+// number, but a bind mount of a folder of the same file system does not.
+bool IsMountRoot(const QString &entry)
+{
+#if defined(__linux__) && defined(STATX_ATTR_MOUNT_ROOT)
+    struct statx entryStatx{};
+    if (::statx(AT_FDCWD, QFile::encodeName(entry).constData(), AT_SYMLINK_NOFOLLOW, 0,
+                &entryStatx) == 0 &&
+        (entryStatx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT))
+        return (entryStatx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+#endif
+    // Older kernels and other systems: the mount table.
+    const QString canonical = QFileInfo(entry).canonicalFilePath();
+    return !canonical.isEmpty() && QStorageInfo(canonical).rootPath() == canonical;
+}
+
+} // namespace
+
 bool IsMountPoint(const QString &folder, const QString &entry)
 {
     struct stat folderStat{};
@@ -29,5 +52,5 @@ bool IsMountPoint(const QString &folder, const QString &entry)
     if (::lstat(QFile::encodeName(folder).constData(), &folderStat) != 0 ||
         ::lstat(QFile::encodeName(entry).constData(), &entryStat) != 0)
         return false;
-    return folderStat.st_dev != entryStat.st_dev;
+    return folderStat.st_dev != entryStat.st_dev || IsMountRoot(entry);
 }

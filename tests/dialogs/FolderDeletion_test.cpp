@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -135,6 +136,44 @@ TEST_F(FolderDeletion, FolderWithoutWritePermissionKeepsItsFiles)
 #endif
 
 #ifdef __linux__
+// Mounts a folder on another for the test's duration (needs the right to
+// mount; the test is skipped without it).
+class BindMount
+{
+public:
+    BindMount(const QString &source, const QString &mountPoint) : FMountPoint(mountPoint)
+    {
+        FMounted = QProcess::execute("mount", {"--bind", source, mountPoint}) == 0;
+    }
+    ~BindMount()
+    {
+        if (FMounted)
+            QProcess::execute("umount", {FMountPoint});
+    }
+    bool Mounted() const { return FMounted; }
+
+private:
+    QString FMountPoint;
+    bool FMounted = false;
+};
+
+// A bind mount of a folder of the same file system has the same device
+// number as its parent and must be recognised all the same.
+TEST_F(FolderDeletion, BindMountInsideIsNotEntered)
+{
+    writeFile("outside/keep.txt", "precious");
+    writeFile("target/own.txt", "o");
+    QDir().mkpath(path("target/mounted"));
+    BindMount mount(path("outside"), path("target/mounted"));
+    if (!mount.Mounted())
+        GTEST_SKIP() << "no right to mount";
+    EXPECT_TRUE(IsMountPoint(target, path("target/mounted")));
+    Delete(target);
+    EXPECT_GT(counts.Errors, 0u);
+    EXPECT_EQ(readFile(path("outside/keep.txt")), "precious");
+    EXPECT_FALSE(QFileInfo::exists(path("target/own.txt")));
+}
+
 TEST_F(FolderDeletion, MountPointsAreRecognised)
 {
     QDir().mkpath(path("target/sub"));
