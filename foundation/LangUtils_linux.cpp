@@ -2,14 +2,17 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // The user's interface language in gettext's order: the first entry of
 // LANGUAGE, else the first of LC_ALL, LC_MESSAGES and LANG that is set.
 QString SystemLanguageCode()
 {
-    const QByteArray languages = qgetenv("LANGUAGE");
+    // gettext skips empty entries of the list (":de" names German first).
+    const QStringList languages =
+        QString::fromLocal8Bit(qgetenv("LANGUAGE")).split(u':', Qt::SkipEmptyParts);
     if (!languages.isEmpty())
-        return LanguageCodeFromLocaleName(QString::fromLocal8Bit(languages.split(':').first()));
+        return LanguageCodeFromLocaleName(languages.first());
     for (const char *variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
         const QByteArray value = qgetenv(variable);
         if (!value.isEmpty())

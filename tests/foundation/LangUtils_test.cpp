@@ -334,6 +334,8 @@ constexpr SystemLanguageCase SystemLanguageCases[] = {
     {"Lang", "", "", "", "de_DE.UTF-8", "de"},
     {"LanguageFirst", "fr_FR:de", "it_IT", "es_ES", "de_DE", "fr"},
     {"LanguageFirstEntryOnly", "zh_CN:de", "", "", "de_DE", ""},
+    {"LanguageEmptyEntriesSkipped", "::de_AT:fr", "", "", "en_US", "de"},
+    {"LanguageOnlySeparators", ":", "", "", "it_IT", "it"},
     {"AllBeforeMessages", "", "it_IT.UTF-8", "es_ES", "de_DE", "it"},
     {"MessagesBeforeLang", "", "", "es_ES", "de_DE", "es"},
     {"PlainC", "", "", "", "C", ""},
