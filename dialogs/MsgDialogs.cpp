@@ -71,6 +71,17 @@ protected:
         Place();
     }
 
+    bool event(QEvent *event) override
+    {
+        const bool handled = QMessageBox::event(event);
+        // QMessageBox sizes itself again on every layout request, and its own
+        // allowance for the title stops at about 1000 pixels; keep the whole
+        // title visible, at the width the box was placed with.
+        if (event->type() == QEvent::LayoutRequest && isVisible())
+            ApplyTitleWidth();
+        return handled;
+    }
+
 private:
     void ApplyTitleWidth()
     {

@@ -2,6 +2,7 @@
 
 #include "ModalAnswer.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -148,16 +149,29 @@ TEST(InfoDialog, CentredOnTheScreen)
     InfoDialog("Centred.");
 }
 
-TEST(InfoDialogAt, LongTitleWidensTheBox)
+class LongTitleTest : public ::testing::TestWithParam<int>
 {
-    const QString title = QString("A title much longer than the short message ").repeated(2);
-    AnswerModal("MessageDialog", [title](QWidget *box) {
+};
+
+TEST_P(LongTitleTest, WidensTheBoxToTheTitlePlus50)
+{
+    // Twice: wider than the message; eight times: wider than the screen,
+    // beyond the box's own allowance for its title.
+    const QString title = QString("A title much longer than the short message ").repeated(GetParam());
+    const QRect area = WorkArea();
+    AnswerModal("MessageDialog", [title, area](QWidget *box) {
+        QApplication::processEvents(); // pending layout requests resize the box
+        const int wanted = box->fontMetrics().horizontalAdvance(title) + 50;
         EXPECT_EQ(box->windowTitle(), title);
-        EXPECT_GE(box->width(), box->fontMetrics().horizontalAdvance(title) + 50);
+        EXPECT_GE(box->width(), wanted);
+        if (wanted > area.width()) // placed with its final width
+            EXPECT_EQ(box->x(), area.x() + 20);
         OkButton(box)->click();
     });
-    InfoDialogAt(QPoint(10, 10), title, "Short.");
+    InfoDialogAt(area.topLeft() + QPoint(10, 10), title, "Short.");
 }
+
+INSTANTIATE_TEST_SUITE_P(Titles, LongTitleTest, ::testing::Values(2, 8));
 
 TEST(MessageDialogAt, ExplicitDefaultButtonAndResult)
 {
