@@ -74,7 +74,7 @@ class TReplacementFile
 {
 public:
     // Raises EExtFileStreamError "Cannot create file \"%s\". %s" with the
-    // target's path.
+    // target's path, also when the target is write-protected.
     explicit TReplacementFile(const QString &target);
     ~TReplacementFile();
 

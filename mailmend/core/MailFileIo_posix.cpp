@@ -156,6 +156,13 @@ TReplacementFile::TReplacementFile(const QString &target)
 {
     struct stat original;
     const bool haveOriginal = ::stat(NativeName(target).constData(), &original) == 0;
+    // A write-protected folder file stays as it is: the rename would replace
+    // it regardless of its own permission bits.
+    if (haveOriginal && ::faccessat(AT_FDCWD, NativeName(target).constData(), W_OK, AT_EACCESS) != 0) {
+        const int error = errno;
+        throw EExtFileStreamError::CreateResFmt("Cannot create file \"%s\". %s", error, target,
+                                                SystemErrorText(error));
+    }
 
     int fd = -1;
     int error = 0;

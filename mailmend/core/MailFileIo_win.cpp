@@ -101,6 +101,11 @@ TFileIdentity TFolderReadFile::Identity() const
 TReplacementFile::TReplacementFile(const QString &target)
     : FTarget(target)
 {
+    // A read-only folder file stays as it is, as creating it anew would fail.
+    const DWORD original = GetFileAttributesW(Wide(target).c_str());
+    if (original != INVALID_FILE_ATTRIBUTES && (original & FILE_ATTRIBUTE_READONLY))
+        throw EExtFileStreamError::CreateResFmt("Cannot create file \"%s\". %s", int(ERROR_ACCESS_DENIED),
+                                                target, SystemErrorText(int(ERROR_ACCESS_DENIED)));
     HANDLE h = INVALID_HANDLE_VALUE;
     int error = 0;
     for (int attempt = 0; attempt < 100 && h == INVALID_HANDLE_VALUE; ++attempt) {

@@ -464,6 +464,63 @@ TEST_F(MailFolderTest, UnwritableFolderCannotBeCreated)
     EXPECT_TRUE(TempFilesIn(folder).isEmpty());
 }
 
+#if defined(__linux__)
+// Sets or clears the immutable flag of a file; false when the file system or
+// the user cannot.
+bool SetImmutable(const QByteArray &name, bool on)
+{
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (done) {
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return done;
+}
+#endif
+
+TEST_F(MailFolderTest, WriteProtectedFileCannotBeCreated)
+{
+    // The rename would replace a write-protected file all the same; it is
+    // refused before anything is written, as creating it anew would be.
+    const QByteArray input = "X-Mozilla-Status: 0009\n";
+    const QString file = writeFile(QStringLiteral("Inbox"), input);
+    const QString index = writeFile(QStringLiteral("Inbox.msf"), "index");
+    const QByteArray name = QFile::encodeName(file);
+    ASSERT_EQ(::chmod(name.constData(), 0444), 0);
+    bool immutable = false;
+    if (::access(name.constData(), W_OK) == 0) {
+#if defined(__linux__)
+        immutable = SetImmutable(name, true);
+#endif
+        if (!immutable) {
+            ::chmod(name.constData(), 0644);
+            GTEST_SKIP() << "this user can write to any file";
+        }
+    }
+    const TScanResult scan = ScanMailFolder(file);
+    QString message;
+    try {
+        RestoreMailFolder(scan, file, false);
+    } catch (const EExtFileStreamError &e) {
+        message = e.message();
+    }
+#if defined(__linux__)
+    if (immutable)
+        SetImmutable(name, false);
+#endif
+    ::chmod(name.constData(), 0644);
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Cannot create file \"") + file + QStringLiteral("\". ")))
+        << message.toStdString();
+    EXPECT_EQ(readFile(file), input);
+    EXPECT_TRUE(QFileInfo::exists(index));
+    EXPECT_TRUE(TempFilesIn(dir()).isEmpty());
+}
+
 TEST_F(MailFolderTest, WriteErrorLeavesTheOriginal)
 {
     // A file size limit makes the write fail part way, as a full disk does.
