@@ -360,6 +360,67 @@ TEST(InflateToStream, LeavesSourceAfterDeflateDataAndHonoursTheLimit)
     EXPECT_LT(size, plain.size());
 }
 
+// Data that hardly compresses, so that its deflate stream spans many input
+// pieces of the reader.
+QByteArray NoisyText(qsizetype size)
+{
+    QByteArray text(size, Qt::Uninitialized);
+    quint32 state = 12345;
+    for (char &c : text) {
+        state = state * 1664525u + 1013904223u;
+        c = char('a' + (state >> 24) % 26);
+    }
+    return text;
+}
+
+struct PositionCase
+{
+    const char *label;
+    qint64 plainSize;
+    qint64 limit;       // compressed-length limit; 0: none
+    bool expectEnd;     // the stream ends within the limit
+};
+
+constexpr PositionCase PositionCases[] = {
+    {"EndsInFirstPiece", 1000, 0, true},
+    {"EndsInLaterPiece", 400000, 0, true},
+    {"EndsInLaterPieceWithinLimit", 400000, 10000000, true},
+    {"LimitInsideFirstPiece", 400000, 1000, false},
+    {"LimitOnPieceBoundary", 400000, 2 * InflateInputPiece, false},
+    {"LimitInsideLaterPiece", 400000, 2 * InflateInputPiece + 777, false},
+};
+
+class SourcePositions : public ::testing::TestWithParam<PositionCase>
+{
+};
+
+TEST_P(SourcePositions, SourceStandsAfterTheDeflateDataOrAtTheLimit)
+{
+    const PositionCase &c = GetParam();
+    const QByteArray plain = NoisyText(c.plainSize);
+    const QByteArray deflate = RawDeflate(plain);
+    ASSERT_TRUE(c.expectEnd ? c.limit == 0 || c.limit >= deflate.size() : c.limit < deflate.size());
+    QByteArray bytes = QByteArray("HEAD") + deflate + QByteArray(3 * InflateInputPiece, 'T');
+    QBuffer source(&bytes);
+    source.open(QIODevice::ReadOnly);
+    source.seek(4);
+    quint32 crc = 0;
+    qint64 size = 0;
+    ASSERT_EQ(InflateToStream(source, nullptr, crc, c.limit, size), UnpackOk);
+    if (c.expectEnd) {
+        EXPECT_EQ(source.pos(), 4 + deflate.size());
+        EXPECT_EQ(size, plain.size());
+        EXPECT_EQ(crc, Crc(plain));
+    } else {
+        EXPECT_EQ(source.pos(), 4 + c.limit);
+        EXPECT_LT(size, plain.size());
+        EXPECT_EQ(crc, Crc(plain.left(size)));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, SourcePositions, ::testing::ValuesIn(PositionCases),
+                         [](const auto &info) { return std::string(info.param.label); });
+
 // A deflate stream of more than 4 GiB built from independent segments of
 // zeros: small to store, and the count must not wrap at 32 bits.
 TEST(InflateToStream, CountsBeyondFourGiB)
