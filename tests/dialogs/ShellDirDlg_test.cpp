@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
@@ -429,6 +430,33 @@ TEST_F(FolderDialog, CreateFolderSelectsTheNewFolder)
     EXPECT_EQ(dir, Native(path("beta/made/deeper")) + PathDelim);
 }
 
+TEST_F(FolderDialog, CreateFolderThatCannotBeMadeIsReported)
+{
+    writeFile("beta/blocker", "a file where the new folder's parent would be");
+    TShellDirDialog dialog;
+    QString message;
+    WhenModal(IsFolderDialog, [&](QWidget *w) {
+        WhenModal([](QWidget *m) { return m->objectName() == "NewFolderInput"; },
+                  [&](QWidget *m) {
+                      WhenModal([](QWidget *box) { return qobject_cast<QMessageBox *>(box) != nullptr; },
+                                [&](QWidget *box) {
+                                    message = static_cast<QMessageBox *>(box)->text();
+                                    static_cast<QMessageBox *>(box)->accept();
+                                });
+                      auto *input = static_cast<QInputDialog *>(m);
+                      input->setTextValue("blocker/sub");
+                      input->accept();
+                  });
+        Find<QToolButton>(w, "spbNew")->click();
+        EXPECT_EQ(static_cast<TShellDirDialog *>(w)->TreePath(), Native(path("beta")));
+        static_cast<QDialog *>(w)->reject();
+    });
+    QString dir = path("beta");
+    EXPECT_FALSE(dialog.Execute("Pick", false, false, false, QString(), dir));
+    EXPECT_EQ(message, "Could not create directory:\n" + Native(path("beta")) + PathDelim +
+                           "blocker/sub!");
+}
+
 TEST_F(FolderDialog, DeleteDefinitelyRemovesTheFolderAndGoesUp)
 {
     writeFile("alpha/inner/more.txt", "y");
@@ -455,6 +483,39 @@ TEST_F(FolderDialog, DeleteDefinitelyRemovesTheFolderAndGoesUp)
     EXPECT_FALSE(QFileInfo::exists(path("alpha")));
     EXPECT_EQ(info, "2 directories with 2 files deleted!");
 }
+
+#ifdef __linux__
+// A folder that cannot be deleted completely (here: it holds a mount, which
+// is never entered) ends with the error message and no success message.
+TEST_F(FolderDialog, DeleteDefinitelyThatFailsIsReported)
+{
+    writeFile("elsewhere/keep.txt", "precious");
+    QDir().mkpath(path("alpha/mounted"));
+    if (QProcess::execute("mount", {"--bind", path("elsewhere"), path("alpha/mounted")}) != 0)
+        GTEST_SKIP() << "no right to mount";
+    TShellDirDialog dialog;
+    QStringList messages;
+    WhenModal(IsFolderDialog, [&](QWidget *w) {
+        WhenModal([](QWidget *m) { return qobject_cast<TSelectDialog *>(m) != nullptr; },
+                  [&](QWidget *m) {
+                      WhenModal([](QWidget *box) { return qobject_cast<QMessageBox *>(box) != nullptr; },
+                                [&](QWidget *box) {
+                                    messages << static_cast<QMessageBox *>(box)->text();
+                                    static_cast<QMessageBox *>(box)->accept();
+                                });
+                      static_cast<TSelectDialog *>(m)->Buttons()[0]->click(); // "Definitely"
+                  });
+        Find<QMenu>(w, "PopupMenu")->findChild<QAction *>("miDelete")->trigger();
+        static_cast<QDialog *>(w)->reject();
+    });
+    QString start = path("alpha");
+    dialog.Execute("Pick", false, false, false, QString(), start);
+    QProcess::execute("umount", {path("alpha/mounted")});
+    EXPECT_EQ(messages, QStringList({"Error deleting directory:\n" + path("alpha") + "!"}));
+    EXPECT_EQ(readFile(path("elsewhere/keep.txt")), "precious");
+    EXPECT_FALSE(QFileInfo::exists(path("alpha/file.txt")));
+}
+#endif
 
 TEST_F(FolderDialog, SettingsSurviveTheDialog)
 {
@@ -651,7 +712,17 @@ TEST_F(FolderDialog, CancelledDeleteQuestionKeepsTheFolder)
     TShellDirDialog dialog;
     WhenModal(IsFolderDialog, [&](QWidget *w) {
         WhenModal([](QWidget *m) { return qobject_cast<TSelectDialog *>(m) != nullptr; },
-                  [](QWidget *m) { static_cast<QDialog *>(m)->reject(); });
+                  [&](QWidget *m) {
+                      auto *select = static_cast<TSelectDialog *>(m);
+                      EXPECT_EQ(select->windowTitle(), "Delete directory");
+                      EXPECT_EQ(Find<QLabel>(m, "stCaption")->text(),
+                                "Delete \"" + Native(path("alpha")) + "\"");
+                      QStringList captions;
+                      for (const QPushButton *button : select->Buttons())
+                          captions << button->text().remove(u'&');
+                      EXPECT_EQ(captions.mid(0, 2), QStringList({"Definitely", "To recycle bin"}));
+                      select->reject();
+                  });
         Find<QMenu>(w, "PopupMenu")->findChild<QAction *>("miDelete")->trigger();
         EXPECT_EQ(static_cast<TShellDirDialog *>(w)->TreePath(), Native(path("alpha")));
         static_cast<QDialog *>(w)->reject();
