@@ -316,9 +316,18 @@ bool TShowMsgDialog::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::KeyPress && isVisible()) {
         auto *widget = qobject_cast<QWidget *>(watched);
         auto *key = static_cast<QKeyEvent *>(event);
-        if (widget && widget->window() == this && (FRunTimer || key->key() == Qt::Key_F11))
-            QMetaObject::invokeMethod(this, &TShowMsgDialog::CloseWithCancel,
-                                      Qt::QueuedConnection);
+        if (widget && widget->window() == this && (FRunTimer || key->key() == Qt::Key_F11)) {
+            // A close still queued when a button ended this showing must not
+            // end the next one.
+            const int showing = FShowCount;
+            QMetaObject::invokeMethod(
+                this,
+                [this, showing] {
+                    if (showing == FShowCount)
+                        CloseWithCancel();
+                },
+                Qt::QueuedConnection);
+        }
     }
     return QDialog::eventFilter(watched, event);
 }
@@ -326,6 +335,8 @@ bool TShowMsgDialog::eventFilter(QObject *watched, QEvent *event)
 void TShowMsgDialog::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
+    if (!event->spontaneous())
+        ++FShowCount;
     if (!FFilterInstalled) {
         QApplication::instance()->installEventFilter(this);
         FFilterInstalled = true;

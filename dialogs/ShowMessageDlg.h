@@ -119,6 +119,7 @@ private:
     TImageList ilGlyphs;
     bool FRunTimer = false;
     bool FFilterInstalled = false;
+    int FShowCount = 0; // showings so far; tells a queued close which one it ends
 };
 
 // Runs Execute on a fresh dialog that is destroyed afterwards.

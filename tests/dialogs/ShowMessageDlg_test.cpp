@@ -262,6 +262,25 @@ TEST(ShowMsgDialogAt, EnterInATimedDialogStillPressesTheDefaultButton)
     EXPECT_EQ(ShowMsgDialogAt(QPoint(20, 20), "Retry?", 5, mdtConfirmRetry, mbRetry), mrRetry);
 }
 
+TEST(ShowMsgDialog, AKeyThatEndedOneShowingDoesNotCloseTheNext)
+{
+    // Enter in a timed dialog both presses the default button and asks for a
+    // close; the dialog shown again afterwards must stay until answered.
+    TShowMsgDialog dialog;
+    AnswerModal("ShowMsgDialog", [](QWidget *d) { PressKey(d, Qt::Key_Return); });
+    EXPECT_EQ(dialog.Execute(QPoint(20, 20), "Retry?", 5, mdtConfirmRetry, mbRetry, dmActiveForm),
+              mrRetry);
+
+    bool stayedOpen = false;
+    AnswerModal("ShowMsgDialog", [&stayedOpen](QWidget *d) {
+        QApplication::processEvents();
+        stayedOpen = d->isVisible();
+        Child<QPushButton>(d, "btCenter")->click();
+    });
+    EXPECT_EQ(dialog.Execute(QPoint(20, 20), "Go on?", 0, mdtConfirm, mbYes, dmActiveForm), mrYes);
+    EXPECT_TRUE(stayedOpen);
+}
+
 TEST(ShowMsgDialogAt, EscapePressesTheRightmostButtonAndCloseBoxCancels)
 {
     AnswerModal("ShowMsgDialog", [](QWidget *d) { PressKey(d, Qt::Key_Escape); });
