@@ -221,6 +221,33 @@ TEST_F(MailFolderTest, RandomTextAgreesWithTheModel)
     }
 }
 
+TEST_F(MailFolderTest, RandomUtf16TextAgreesWithTheModel)
+{
+    // The same pieces as 16-bit units, with units that hold the bytes of CR
+    // and LF without being breaks, across the read buffers at odd and even
+    // positions (the text after the mark, and a dangling last byte).
+    static const char16_t *const pieces[] = {u"\n", u"\r", u"\r\n", u"\n\r", u"a", u"plain text ", u"x", u"X",
+                                             u"X-Mozilla-Status: 0009", u"x-mozilla-status:0008,",
+                                             u"X-Mozilla-Status2: 8", u"X-Mozilla-Status: 0001", u"\x0D0A",
+                                             u"\x0A00", u"\x000D\x0A0D", u"\xD800"};
+    QRandomGenerator random(815);
+    for (const bool bigEndian : {false, true}) {
+        QByteArray input = bigEndian ? QByteArray("\xFE\xFF", 2) : QByteArray("\xFF\xFE", 2);
+        while (input.size() < (3 << 20)) {
+            for (const char16_t *c = pieces[random.bounded(int(std::size(pieces)))]; *c; ++c) {
+                const char hi = char(*c >> 8), lo = char(*c & 0xFF);
+                input.append(bigEndian ? hi : lo).append(bigEndian ? lo : hi);
+            }
+        }
+        input.append('\x41');
+        const MailFolderModel::TModelResult model = MailFolderModel::Rewrite(input, true);
+        qint64 count = 0;
+        EXPECT_TRUE(Recover(input, true, count) == model.Output) << (bigEndian ? "big" : "little") << " endian";
+        EXPECT_EQ(count, model.Deleted);
+        EXPECT_GT(count, 0);
+    }
+}
+
 TEST_F(MailFolderTest, StatusLineLongerThanABufferCounts)
 {
     // The value is decided only after many blanks that cross a buffer.
