@@ -239,6 +239,46 @@ TEST_F(TranslationTest, GermanSurvivesApplicationApplyingTheLocaleAgain)
     ExpectGermanLibraryTexts();
 }
 
+// Whatever locale the user runs in, a chosen language shows; gettext itself
+// ignores LANGUAGE while the message locale is "C".
+struct UserLocaleCase
+{
+    const char *name;
+    const char *all;
+    const char *messages;
+    const char *lang;
+};
+
+constexpr UserLocaleCase UserLocaleCases[] = {
+    {"LangC", "", "", "C"},
+    {"LangPosix", "", "", "POSIX"},
+    {"NothingSet", "", "", ""},
+    {"AllC", "C", "", "de_DE.UTF-8"},
+    {"MessagesC", "", "C", "de_DE.UTF-8"},
+    {"CUtf8", "", "", "C.UTF-8"},
+    {"NotInstalled", "", "", "xx_YY.UTF-8"},
+};
+
+class UserLocaleTest : public TranslationTest,
+                       public ::testing::WithParamInterface<UserLocaleCase>
+{
+};
+
+TEST_P(UserLocaleTest, GermanFromCommandLineAfterTheApplicationAppliedTheLocale)
+{
+    const UserLocaleCase &c = GetParam();
+    setEnvironment("", c.all, c.lang);
+    qputenv("LC_MESSAGES", c.messages);
+    std::setlocale(LC_ALL, "");
+    startProgram({QStringLiteral("-lang:de")});
+    ExpectGermanLibraryTexts();
+    std::setlocale(LC_ALL, "");
+    EXPECT_EQ(Translate(FormatError), QStringLiteral("Formatfehler: "));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, UserLocaleTest, ::testing::ValuesIn(UserLocaleCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
 TEST_F(TranslationTest, CommandLineOverridesSettingsFile)
 {
     writeFile(QStringLiteral("config/foundation_LangUtils_test.cfg"), "[Language]\nLangID=de\n");
