@@ -12,13 +12,32 @@
 
 namespace {
 
+// A stored name comes from the file and may hold line breaks or terminal
+// control sequences: control characters are written as \xNN so that every
+// row stays one line and nothing reaches the terminal as a command.
+QString Printable(const QString &value)
+{
+    QString text;
+    text.reserve(value.size());
+    for (const QChar ch : value) {
+        if (ch.category() == QChar::Other_Control)
+            text += QStringLiteral("\\x")
+                    + QStringLiteral("%1").arg(ch.unicode(), 2, 16, QLatin1Char('0')).toUpper();
+        else
+            text += ch;
+    }
+    return text;
+}
+
 void AppendSection(QString &text, const QString &heading, const QList<TReportRow> &rows)
 {
     if (rows.isEmpty())
         return;
     text += heading + QLatin1Char('\n');
-    for (const TReportRow &row : rows)
-        text += QStringLiteral("  ") + row.Field + QStringLiteral(": ") + row.Value + QLatin1Char('\n');
+    for (const TReportRow &row : rows) {
+        text += QStringLiteral("  ") + Printable(row.Field) + QStringLiteral(": ")
+                + Printable(row.Value) + QLatin1Char('\n');
+    }
 }
 
 // The stored time as a zone-less ISO 8601 date and time.

@@ -109,4 +109,21 @@ TEST_F(GzReportTest, TextHasHeadingsRowsAndMessage)
     EXPECT_EQ(FormatReportText(analyzer.AnalyzeFile(path("missing.gz"), none)), "File not found!\n");
 }
 
+TEST_F(GzReportTest, TextShowsControlCharactersOfTheStoredNameAsEscapes)
+{
+    // A hostile name: a line break that would fake a row, an escape sequence
+    // and a C1 control (UTF-8, OS byte 3).
+    TGzWriteOptions options = PlainOptions("a\nEncrypted: yes\x1B[31m\xC2\x9B.txt");
+    options.Os = 3;
+    const QString file = writeFile("n.gz", WriteGz("data", options));
+    GivenPassword none(nullptr);
+    const TAnalysisReport report = analyzer.AnalyzeFile(file, none);
+    ASSERT_EQ(report.HeaderRows.value(0).Value, QString::fromUtf8("a\nEncrypted: yes\x1B[31m\xC2\x9B.txt"));
+    const QString text = FormatReportText(report);
+    EXPECT_TRUE(text.startsWith("Header:\n  Filename: a\\x0AEncrypted: yes\\x1B[31m\\x9B.txt\n"))
+        << text.toStdString();
+    EXPECT_FALSE(text.contains(QChar(0x1B)));
+    EXPECT_EQ(text.count('\n'), 1 + 6 + 1 + 2 + 1 + 3);
+}
+
 } // namespace
