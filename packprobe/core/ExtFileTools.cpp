@@ -30,6 +30,8 @@ public:
 
     bool failed() const { return m_failed; }
     void fail() { m_failed = true; }
+    // The device reported an error (not just the end of its data).
+    bool readError() const { return m_readError; }
     // Bytes delivered so far, including those of a failed short read.
     qint64 consumed() const { return m_consumed; }
 
@@ -110,8 +112,10 @@ private:
     bool refill()
     {
         m_pos = 0;
-        m_length = qMax<qint64>(0, m_device.read(reinterpret_cast<char *>(m_buffer.data()),
-                                                 qint64(m_buffer.size())));
+        const qint64 got = m_device.read(reinterpret_cast<char *>(m_buffer.data()),
+                                         qint64(m_buffer.size()));
+        m_readError = m_readError || got < 0;
+        m_length = qMax<qint64>(0, got);
         return m_length > 0;
     }
 
@@ -122,6 +126,7 @@ private:
     qint64 m_length = 0;
     qint64 m_consumed = 0;
     bool m_failed = false;
+    bool m_readError = false;
 };
 
 // Walks the extra subfields. The two known ones are consumed with their
@@ -184,6 +189,9 @@ int ReadGzHeader(QIODevice &stream, QString &name, quint32 &unixTime, qint32 &en
     THeaderReader reader(stream);
     std::array<uchar, 10> fixed{};
     reader.readInto(fixed.data(), qint64(fixed.size()));
+    // A device that fails before two bytes came is unreadable, not a foreign file.
+    if (reader.consumed() < 2 && reader.readError())
+        return GzHeaderReadError;
     if (reader.consumed() < 2 || qFromLittleEndian<quint16>(fixed.data()) != 0x8B1F)
         return GzHeaderIllegal;
     if (reader.failed())

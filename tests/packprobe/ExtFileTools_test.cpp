@@ -184,6 +184,54 @@ TEST(GzHeader, EveryTruncationOfTheHeaderIsAnError)
     }
 }
 
+// A device that delivers the first goodBytes bytes of data and then fails.
+class FailingDevice : public QIODevice
+{
+public:
+    FailingDevice(QByteArray data, qint64 goodBytes) : m_data(std::move(data)), m_good(goodBytes)
+    {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return m_data.size(); }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        const qint64 at = pos();
+        if (at >= m_good)
+            return -1;
+        const qint64 n = qMin(maxSize, m_good - at);
+        std::memcpy(data, m_data.constData() + at, size_t(n));
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QByteArray m_data;
+    qint64 m_good;
+};
+
+TEST(GzHeader, ReadErrorsAreCodeFourWhereverTheyHappen)
+{
+    const QByteArray file = WithBodyAndTrailer(FixedHeader(GzFlagExtra | GzFlagName)
+                                               + Extra(SizeSubfield(5, 6)) + QByteArray("n.txt", 6));
+    for (const qint64 good : {0, 1, 2, 9, 10, 20, 33, 36}) {
+        FailingDevice device(file, good);
+        QString name;
+        quint32 time = 0;
+        qint32 mode = 0;
+        qint64 c = 0, u = 0;
+        EXPECT_EQ(ReadGzHeader(device, name, time, mode, c, u), GzHeaderReadError) << "good " << good;
+    }
+    FailingDevice notGz(QByteArray("PK\x03\x04 and more"), 2);
+    QString name;
+    quint32 time = 0;
+    qint32 mode = 0;
+    qint64 c = 0, u = 0;
+    EXPECT_EQ(ReadGzHeader(notGz, name, time, mode, c, u), GzHeaderIllegal);
+}
+
 TEST(GzHeader, NameFollowsTheOsByte)
 {
     for (const quint8 os : {quint8(0), quint8(3), quint8(11)}) {
