@@ -305,6 +305,23 @@ TEST_F(IniFileTest, RefusesNamesAndValuesThatCannotBeStored)
     EXPECT_EQ(contents(), "[A]\nk=v\n");
 }
 
+#ifndef _WIN32
+// Users keep settings files behind links and with private permissions; the
+// atomic replacement must not turn the link into a file or widen the rights.
+TEST_F(IniFileTest, WriteGoesThroughALinkAndKeepsPermissions)
+{
+    const QString target = writeFile(QStringLiteral("real.ini"), "[A]\nk=1\n");
+    ASSERT_TRUE(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner));
+    ASSERT_TRUE(QFile::link(target, file()));
+    TIniFile ini(file());
+    ASSERT_TRUE(ini.WriteString("A", "k", "2"));
+    EXPECT_TRUE(QFileInfo(file()).isSymLink());
+    EXPECT_EQ(readFile(target), "[A]\nk=2\n");
+    const QFile::Permissions groupAndOthers(0x0077);
+    EXPECT_EQ(QFileInfo(target).permissions() & groupAndOthers, QFile::Permissions());
+}
+#endif
+
 TEST_F(IniFileTest, WriteIntoMissingFolderFailsWithoutCreatingIt)
 {
     TIniFile ini(path(QStringLiteral("no/such/folder/settings.ini")));
