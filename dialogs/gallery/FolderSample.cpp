@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
+#include <QToolButton>
 
 #include <memory>
 
@@ -58,6 +60,17 @@ int ShowFolder(const QStringList &options)
     TShellDirDialog dialog;
     dialog.LoadFromIni(ini, GalleryOption(options, QStringLiteral("section"),
                                           QStringLiteral("FolderDialog")));
+    // A root button to press once the dialog shows, as the user would.
+    const QString root = GalleryOption(options, QStringLiteral("root"));
+    if (!root.isEmpty()) {
+        const QString button = root == QStringLiteral("desktop")     ? QStringLiteral("spbDesktop")
+                               : root == QStringLiteral("documents") ? QStringLiteral("spbMyFiles")
+                                                                     : QStringLiteral("spbComputer");
+        QTimer::singleShot(0, &dialog, [&dialog, button] {
+            if (auto *rootButton = dialog.findChild<QToolButton *>(button))
+                rootButton->click();
+        });
+    }
     GalleryScheduleScreenshot(options);
     QString dir = start;
     const bool ok = dialog.Execute(GalleryOption(options, QStringLiteral("title"),
@@ -71,7 +84,8 @@ int ShowFolder(const QStringList &options)
 
 const GalleryRegistration registration(
     "folder",
-    "folder [--dir DIR] [--home DIR] [--hidden] [--no-file-view] [--no-files] [--title TEXT] "
+    "folder [--dir DIR] [--home DIR] [--root desktop|documents|computer] [--hidden] "
+    "[--no-file-view] [--no-files] [--title TEXT] "
     "[--ini FILE [--section NAME]] [--screenshot FILE] [-lang:CODE]",
     &ShowFolder);
 
