@@ -91,8 +91,9 @@ public:
     // Writes create the file and the section when missing and replace an
     // existing value. They return false, leaving the file untouched, when the
     // file cannot be read or written, or when a name or value cannot be
-    // stored in one line of the format (line breaks, "=" in a key, "]" in a
-    // section name, empty names).
+    // stored in one line of the format (line breaks, empty names, "=" in a
+    // key, a key that starts with "[", ";" or "#"). A section name may hold
+    // "]": its header ends at the line's last one.
     bool WriteString(const QString &section, const QString &key, const QString &value);
     bool WriteInteger(const QString &section, const QString &key, int value);
     bool WriteBool(const QString &section, const QString &key, bool value);

@@ -322,6 +322,16 @@ TEST_F(IniFileTest, WriteGoesThroughALinkAndKeepsPermissions)
 }
 #endif
 
+TEST_F(IniFileTest, SectionNamesWithBracketsReadBackAsWritten)
+{
+    TIniFile ini(file());
+    for (const QString &section : {QStringLiteral("a]b"), QStringLiteral("[x"), QStringLiteral("y]")}) {
+        ASSERT_TRUE(ini.WriteString(section, "k", section)) << section.toStdString();
+        EXPECT_EQ(ini.ReadString(section, "k", "<none>"), section) << section.toStdString();
+    }
+    EXPECT_EQ(ini.ReadSections(), QStringList({"a]b", "[x", "y]"}));
+}
+
 TEST_F(IniFileTest, WriteIntoMissingFolderFailsWithoutCreatingIt)
 {
     TIniFile ini(path(QStringLiteral("no/such/folder/settings.ini")));
