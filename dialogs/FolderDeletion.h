@@ -29,8 +29,10 @@ public:
 // included, read-only ones too), and finally the folder itself when all of
 // its files went and either deleteTop is set or subFolder is non-empty. A
 // file that cannot be deleted keeps its folder and every folder above it.
-// Missing folders are skipped without counting. The mount point of another
-// file system is not entered: removing it fails and counts as an error.
+// Missing folders are skipped without counting. A mount point (of another
+// file system, or a bind mount of a folder) is not entered: it stays, which
+// counts as an error. A trailing separator of base does not lead through a
+// link.
 void DeleteFolderTree(const QString &base, const QString &subFolder, bool deleteTop,
                       TDeletionCounts &counts, TFolderRemover &remover);
 void DeleteFolderTree(const QString &base, const QString &subFolder, bool deleteTop,
@@ -41,8 +43,8 @@ void DeleteFolderTree(const QString &base, const QString &subFolder, bool delete
 // (Windows: clearing read-only, hidden and system; nothing elsewhere, where a
 // file's own permissions do not guard its deletion).
 bool IsLinkEntry(const QString &path);
-// Whether the folder entry is the mount point of another file system (on
-// Windows mounted folders are reparse points and count as links).
+// Whether the folder entry is a mount point, also a bind mount within the same
+// file system (on Windows mounted folders are reparse points and count as links).
 bool IsMountPoint(const QString &folder, const QString &entry);
 void PrepareFileForDeletion(const QString &path);
 void PrepareFolderForRemoval(const QString &path);
