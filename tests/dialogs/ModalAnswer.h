@@ -36,8 +36,13 @@ inline void AnswerModal(const QString &objectName, std::function<void(QWidget *)
             return;
         }
         ADD_FAILURE() << "no modal dialog named " << objectName.toStdString();
-        if (modal)
-            modal->close();
+        if (!modal)
+            return;
+        modal->close();
+        // A message box without an escape button refuses to be closed;
+        // hiding a modal dialog still ends its event loop.
+        if (modal->isVisible())
+            modal->hide();
     });
     timer->start();
 }

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -194,6 +195,18 @@ TEST(MessageDialogAt, ExplicitDefaultButtonAndResult)
     EXPECT_EQ(MessageDialogAt(QString(), "Try again?", mtWarning, mbRetry | mbCancel, 0,
                               QPoint(50, 50)),
               mrCancel);
+}
+
+TEST(AnswerModal, EndsAnUnansweredBoxThatEscapeCannotClose)
+{
+    // Retry and Ignore give the box no escape button, so its close box does
+    // nothing; the test must still end with a failure rather than hang.
+    EXPECT_NONFATAL_FAILURE(
+        {
+            AnswerModal("NoSuchDialog", [](QWidget *) {}, 200);
+            MessageDialogAt(QString(), "Stuck?", mtWarning, mbRetry | mbIgnore, 0, QPoint(50, 50));
+        },
+        "no modal dialog named");
 }
 
 } // namespace
