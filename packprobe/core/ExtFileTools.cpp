@@ -11,7 +11,6 @@
 
 #include <array>
 #include <cstring>
-#include <limits>
 #include <memory>
 
 // Platform parts (ExtFileTools_posix.cpp / ExtFileTools_win.cpp).
@@ -209,7 +208,7 @@ int ReadGzHeader(QIODevice &stream, QString &name, quint32 &unixTime, qint32 &en
     if (flags & GzFlagName)
         rawName = reader.zeroTerminated(MaxGzNameBytes, true);
     if (flags & GzFlagComment)
-        reader.zeroTerminated(std::numeric_limits<qint64>::max(), false);
+        reader.zeroTerminated(MaxGzCommentBytes, false);
     if (flags & GzFlagHeaderCrc)
         reader.skip(2);
     if (reader.failed() || !reader.finish())

@@ -27,6 +27,9 @@ inline constexpr int GzHeaderIllegal = 8;     // "Illegal file header"
 // Longest stored file name accepted in FNAME; a longer one makes the header
 // unreadable (code 4) instead of growing without bound.
 inline constexpr int MaxGzNameBytes = 0x10000;
+// Longest comment skipped in FCOMMENT; a longer one makes the header
+// unreadable (code 4) instead of scanning a damaged file to its end.
+inline constexpr int MaxGzCommentBytes = 0x100000;
 
 // FLG bits.
 inline constexpr quint8 GzFlagHeaderCrc = 0x02;
@@ -43,7 +46,7 @@ inline constexpr quint16 GzSubfieldKeyMode = 0x5851; // "QX"
 // first data byte. Returns 0, 8 when the file does not start with 1F 8B (also
 // for a file shorter than 2 bytes) or 4 when the header is cut short, a
 // subfield runs past the extra field, the name is longer than MaxGzNameBytes,
-// or reading or seeking fails. keyModeWord receives the stored "QX" value
+// the comment longer than MaxGzCommentBytes, or reading or seeking fails. keyModeWord receives the stored "QX" value
 // whatever the flags say (0 when absent).
 int ReadGzHeader(QIODevice &stream, QString &name, quint32 &unixTime, qint32 &encMode,
                  qint64 &cSize, qint64 &uSize);

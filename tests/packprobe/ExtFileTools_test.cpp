@@ -136,6 +136,17 @@ constexpr HeaderCase HeaderCases[] = {
     {"NameTooLong",
      [] { return FixedHeader(GzFlagName) + QByteArray(MaxGzNameBytes + 1, 'n') + QByteArray(1, 0); },
      4, "", 0, 0, -1, 0},
+    {"LongestComment",
+     [] {
+         return FixedHeader(GzFlagComment) + QByteArray(MaxGzCommentBytes, 'c') + QByteArray(1, 0);
+     },
+     0, "", Derived, Derived, -1, 10 + MaxGzCommentBytes + 1},
+    {"CommentTooLong",
+     [] {
+         return FixedHeader(GzFlagComment) + QByteArray(MaxGzCommentBytes + 1, 'c')
+                + QByteArray(1, 0);
+     },
+     4, "", 0, 0, -1, 0},
 };
 
 class GzHeaderCases : public ::testing::TestWithParam<HeaderCase>
