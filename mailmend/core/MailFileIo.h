@@ -55,6 +55,9 @@ public:
     // The identity of the open file (not of the path, which may name another
     // file by now).
     TFileIdentity Identity() const;
+    // Closes the file early: on Windows an open folder file cannot be
+    // replaced.
+    void Close();
     int LastError() const { return FLastError; }
     const QString &FileName() const { return FFileName; }
 

@@ -118,8 +118,14 @@ TFolderReadFile::TFolderReadFile(const QString &path)
 
 TFolderReadFile::~TFolderReadFile()
 {
+    Close();
+}
+
+void TFolderReadFile::Close()
+{
     if (FHandle >= 0)
         ::close(int(FHandle));
+    FHandle = -1;
 }
 
 qint64 TFolderReadFile::ReadFull(void *buffer, qint64 count)

@@ -71,8 +71,14 @@ TFolderReadFile::TFolderReadFile(const QString &path)
 
 TFolderReadFile::~TFolderReadFile()
 {
+    Close();
+}
+
+void TFolderReadFile::Close()
+{
     if (FHandle != -1)
         CloseHandle(HANDLE(FHandle));
+    FHandle = -1;
 }
 
 qint64 TFolderReadFile::ReadFull(void *buffer, qint64 count)

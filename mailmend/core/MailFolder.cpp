@@ -804,6 +804,9 @@ qint64 RestoreMailFolder(const TScanResult &scan, const QString &path, bool mark
         || pass.OutputBytes != scan.OutputSize || encoding != scan.Encoding)
         throw EMailFolderChanged(ChangedText(path), 0);
     ThrowIfChanged(scan, file, target, path);
+    // The folder is replaced by a rename, which Windows refuses while the
+    // folder file is still open here without delete sharing.
+    file.Close();
 
     if (!replacement.Commit())
         throw EMailFolderError(WriteErrorText(target, SystemErrorText(replacement.LastError())),
