@@ -12,6 +12,7 @@
 #include <QSet>
 
 #include <clocale>
+#include <iterator>
 #include <libintl.h>
 #include <mutex>
 #include <optional>
@@ -25,11 +26,33 @@ struct TTranslationState
     QList<QByteArray> ignoredClasses;
     QSet<QByteArray> boundDomains;
     QByteArray boundFolder;
-    // The user's own LANGUAGE list, kept from before the first change so that
-    // an empty code can hand the choice back to it.
-    bool userLanguageKept = false;
-    std::optional<QByteArray> userLanguage;
+    // The user's locale variables, kept from before the first change:
+    // an empty code hands the choice back to the user's LANGUAGE list, and the
+    // system language stays the user's, not the one this program set.
+    bool userEnvironmentKept = false;
+    std::optional<QByteArray> userEnvironment[std::size(UserLocaleVariables)];
 };
+
+// Index of a locale variable in UserLocaleVariables, or -1.
+qsizetype UserLocaleVariableIndex(const char *name)
+{
+    for (qsizetype i = 0; i < qsizetype(std::size(UserLocaleVariables)); ++i) {
+        if (qstrcmp(UserLocaleVariables[i], name) == 0)
+            return i;
+    }
+    return -1;
+}
+
+void KeepUserEnvironmentLocked(TTranslationState &state)
+{
+    if (state.userEnvironmentKept)
+        return;
+    state.userEnvironmentKept = true;
+    for (qsizetype i = 0; i < qsizetype(std::size(UserLocaleVariables)); ++i) {
+        if (qEnvironmentVariableIsSet(UserLocaleVariables[i]))
+            state.userEnvironment[i] = qgetenv(UserLocaleVariables[i]);
+    }
+}
 
 TTranslationState &State()
 {
@@ -308,22 +331,33 @@ QStringList LibraryDomains()
     return domains;
 }
 
+QByteArray UserLocaleVariable(const char *name)
+{
+    TTranslationState &state = State();
+    std::lock_guard lock(state.mutex);
+    const qsizetype index = UserLocaleVariableIndex(name);
+    if (!state.userEnvironmentKept || index < 0)
+        return qgetenv(name);
+    return state.userEnvironment[index].value_or(QByteArray());
+}
+
 void UseLanguage(const QString &code)
 {
+    TTranslationState &state = State();
+    {
+        std::lock_guard lock(state.mutex);
+        KeepUserEnvironmentLocked(state);
+    }
     ActivateMessageLocale();
     const QString language = NormalizedCode(code);
     {
-        TTranslationState &state = State();
         std::lock_guard lock(state.mutex);
-        if (!state.userLanguageKept) {
-            state.userLanguageKept = true;
-            if (qEnvironmentVariableIsSet("LANGUAGE"))
-                state.userLanguage = qgetenv("LANGUAGE");
-        }
+        const std::optional<QByteArray> &userLanguage =
+            state.userEnvironment[UserLocaleVariableIndex("LANGUAGE")];
         if (!language.isEmpty())
             qputenv("LANGUAGE", language.toLatin1());
-        else if (state.userLanguage)
-            qputenv("LANGUAGE", *state.userLanguage);
+        else if (userLanguage)
+            qputenv("LANGUAGE", *userLanguage);
         else
             qunsetenv("LANGUAGE");
     }
@@ -378,6 +412,7 @@ void ResetTranslationForTesting()
     state.ignoredClasses.clear();
     state.boundDomains.clear();
     state.boundFolder.clear();
-    state.userLanguageKept = false;
-    state.userLanguage.reset();
+    state.userEnvironmentKept = false;
+    for (std::optional<QByteArray> &value : state.userEnvironment)
+        value.reset();
 }

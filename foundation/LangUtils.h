@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -61,6 +62,13 @@ QString ChooseLanguage(const QString &cmdCode);
 // empty when the language is not in the table.
 QString SystemLanguageCode();
 
+// The locale variables UseLanguage may change (LANGUAGE for the language;
+// LC_ALL and LC_MESSAGES when the user's locale is "C").
+inline constexpr const char *UserLocaleVariables[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
+// The value of one of them as the user set it, before the first UseLanguage
+// changed the environment (empty when unset).
+QByteArray UserLocaleVariable(const char *name);
+
 // The system language table: a Windows primary language identifier (low 10
 // bits of a language identifier) to its code; empty for other languages.
 QString LanguageCodeFromPrimaryLanguage(unsigned primaryLanguage);
@@ -69,5 +77,5 @@ QString LanguageCodeFromPrimaryLanguage(unsigned primaryLanguage);
 QString LanguageCodeFromLocaleName(const QString &localeName);
 
 // For tests only: forgets the registered library domains, the ignored classes,
-// the catalogue bindings and the user's LANGUAGE list kept by UseLanguage.
+// the catalogue bindings and the user's locale variables kept by UseLanguage.
 void ResetTranslationForTesting();

@@ -10,11 +10,11 @@ QString SystemLanguageCode()
 {
     // gettext skips empty entries of the list (":de" names German first).
     const QStringList languages =
-        QString::fromLocal8Bit(qgetenv("LANGUAGE")).split(u':', Qt::SkipEmptyParts);
+        QString::fromLocal8Bit(UserLocaleVariable("LANGUAGE")).split(u':', Qt::SkipEmptyParts);
     if (!languages.isEmpty())
         return LanguageCodeFromLocaleName(languages.first());
     for (const char *variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const QByteArray value = qgetenv(variable);
+        const QByteArray value = UserLocaleVariable(variable);
         if (!value.isEmpty())
             return LanguageCodeFromLocaleName(QString::fromLocal8Bit(value));
     }

@@ -396,6 +396,17 @@ TEST_P(SystemLanguageTest, FollowsGettextOrderOfVariables)
     EXPECT_EQ(SystemLanguageCode(), QString::fromLatin1(c.code));
 }
 
+TEST_F(TranslationTest, SystemLanguageStaysTheUsersAfterALanguageIsUsed)
+{
+    // UseLanguage sets LANGUAGE, and LC_MESSAGES when the user's locale is
+    // not installed; neither is the user's language.
+    setEnvironment("", "", "de_DE.UTF-8");
+    UseLanguage(QStringLiteral("fr"));
+    EXPECT_EQ(qgetenv("LANGUAGE"), QByteArray("fr"));
+    EXPECT_EQ(SystemLanguageCode(), QStringLiteral("de"));
+    EXPECT_EQ(ChooseLanguage(QString()), QStringLiteral("de"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Cases, SystemLanguageTest, ::testing::ValuesIn(SystemLanguageCases),
                          [](const auto &info) { return std::string(info.param.name); });
 #endif
