@@ -2,6 +2,8 @@
 
 #include "ModalAnswer.h"
 
+#include "foundation/LangUtils.h"
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -195,6 +197,38 @@ TEST(MessageDialogAt, ExplicitDefaultButtonAndResult)
     EXPECT_EQ(MessageDialogAt(QString(), "Try again?", mtWarning, mbRetry | mbCancel, 0,
                               QPoint(50, 50)),
               mrCancel);
+}
+
+// The German catalogue is compiled next to the test program.
+class GermanMessageBox : public ::testing::Test
+{
+protected:
+    void SetUp() override { UseLanguage("de"); }
+    void TearDown() override
+    {
+        qunsetenv("LANGUAGE");
+        ResetTranslationForTesting();
+        UseLanguage(QString());
+    }
+};
+
+TEST_F(GermanMessageBox, CaptionAndButtonsComeFromTheDialogsDomain)
+{
+    AnswerModal("MessageDialog", [](QWidget *w) {
+        auto *box = static_cast<QMessageBox *>(w);
+        EXPECT_EQ(box->windowTitle(), QString::fromUtf8("Bestätigen"));
+        EXPECT_EQ(box->button(QMessageBox::Yes)->text(), "&Ja");
+        EXPECT_EQ(box->button(QMessageBox::No)->text(), "&Nein");
+        box->button(QMessageBox::Yes)->click();
+    });
+    EXPECT_EQ(MessageDialogAt(QString(), "Weiter?", mtConfirmation, mbYes | mbNo, 0, QPoint(50, 50)),
+              mrYes);
+
+    AnswerModal("MessageDialog", [](QWidget *box) {
+        EXPECT_EQ(box->windowTitle(), "Fehler");
+        OkButton(box)->click();
+    });
+    ErrorDialogAt(QPoint(50, 50), "Die Datei fehlt.");
 }
 
 TEST(AnswerModal, EndsAnUnansweredBoxThatEscapeCannotClose)

@@ -2,6 +2,8 @@
 
 #include "ModalAnswer.h"
 
+#include "foundation/LangUtils.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -343,6 +345,30 @@ TEST_F(SelectDialogTest, TabOrderWithAndWithoutScreenReader)
         d->close();
     });
     Run({"Yes", "Skip"}, "Option", 1);
+}
+
+// The German catalogue is compiled next to the test program.
+class SelectDialogGerman : public ::testing::Test
+{
+protected:
+    void SetUp() override { UseLanguage("de"); }
+    void TearDown() override
+    {
+        qunsetenv("LANGUAGE");
+        ResetTranslationForTesting();
+        UseLanguage(QString());
+    }
+};
+
+TEST_F(SelectDialogGerman, CancelCaptionComesFromTheDialogsDomain)
+{
+    TSelectDialog dialog;
+    AnswerModal("SelectDialog", [](QWidget *d) {
+        EXPECT_EQ(Child<QPushButton>(d, "btCancel")->text(), "Abbrechen");
+        PressKey(d, Qt::Key_Escape);
+    });
+    EXPECT_EQ(dialog.Execute(DefaultDialogPos, "Ordner", "Weiter?", mtConfirmation, {}, {"Ja"}),
+              -1);
 }
 
 TEST(ExecuteSelectDialog, CreatesAndReleasesTheSharedInstance)
