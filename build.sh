@@ -36,6 +36,10 @@ install_packages() {
 
 jobs() { nproc 2>/dev/null || echo 2; }
 
+# ccache (when installed) shares compiled objects between build folders and
+# between clones: paths below the source folder are hashed relative to it.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
+
 configure_and_build() {
     local preset=$1
     cmake --preset "$preset" >/dev/null
