@@ -6,8 +6,10 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -315,6 +317,22 @@ TEST(ShowMsgDialogAt, SizedToItsTextAndPlacedAtThePoint)
         d->close();
     });
     ShowMsgDialogAt(QPoint(20, 30), lines, 0, mdtError);
+}
+
+TEST(ShowMsgDialogAt, OneNegativeCoordinateCentresIt)
+{
+    // Unlike the positioned message box, one negative coordinate is enough.
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    for (const QPoint &pos : {QPoint(100, -1), QPoint(-1, 100)}) {
+        AnswerModal("ShowMsgDialog", [area](QWidget *d) {
+            // Centred by its size before it had a frame: allow for the frame.
+            const QPoint offset = d->frameGeometry().center() - area.center();
+            EXPECT_LE(qAbs(offset.x()), 3);
+            EXPECT_LE(qAbs(offset.y()), 3);
+            d->close();
+        });
+        ShowMsgDialogAt(pos, "Centred.", 0, mdtInformation, mbYes, dmPrimary);
+    }
 }
 
 // The German catalogue is compiled next to the test program.
