@@ -221,8 +221,10 @@ int ReadGzHeader(QIODevice &stream, QString &name, quint32 &unixTime, qint32 &en
     const qint64 fileSize = stream.size();
     if (dataStart < 0 || fileSize < dataStart)
         return GzHeaderReadError;
+    // Negative for a file too short to hold a trailer after the header: the
+    // user sees the damage instead of a plausible size.
     if (cSize == 0)
-        cSize = qMax<qint64>(0, fileSize - dataStart - 8);
+        cSize = fileSize - dataStart - 8;
     if (uSize == 0) {
         std::array<uchar, 4> tail{};
         if (fileSize < 4 || !stream.seek(fileSize - 4)

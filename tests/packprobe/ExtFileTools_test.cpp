@@ -195,6 +195,19 @@ TEST(GzHeader, EveryTruncationOfTheHeaderIsAnError)
     }
 }
 
+TEST(GzHeader, DerivedSizesOfAFileShorterThanHeaderAndTrailer)
+{
+    // Header, then 5 bytes where a data region and an 8-byte trailer belong.
+    QByteArray file = FixedHeader(GzFlagName) + QByteArray("n", 2) + QByteArray("\x01\x02\x03\x04\x05", 5);
+    QBuffer buffer(&file);
+    buffer.open(QIODevice::ReadOnly);
+    TGzFileInfo info;
+    ASSERT_TRUE(GetGzInfo(buffer, info));
+    EXPECT_EQ(info.CSize, 5 - 8);
+    EXPECT_EQ(info.USize, 0x05040302);
+    EXPECT_EQ(buffer.pos(), 12);
+}
+
 // A device that delivers the first goodBytes bytes of data and then fails.
 class FailingDevice : public QIODevice
 {
