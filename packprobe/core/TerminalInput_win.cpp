@@ -12,6 +12,9 @@ bool StdinIsTerminal()
 bool ReadStdinLine(QByteArray &line, qsizetype maxBytes)
 {
     line.clear();
+    // Room for the whole line up front: growing would leave copies of the
+    // password behind that nobody overwrites.
+    line.reserve(maxBytes);
     bool any = false;
     for (;;) {
         const int c = std::fgetc(stdin);
