@@ -149,6 +149,23 @@ TEST_F(GzAnalysisTest, EarlyStopsLeaveTheSaveButtonAlone)
     EXPECT_EQ(report.Stage, TAnalysisStage::FileNotFound);
 }
 
+TEST_F(GzAnalysisTest, FileThatCannotBeOpenedReportsTheSystemReason)
+{
+    const QString file = writeFile("locked.gz", WriteGz("abc", PlainOptions()));
+    ASSERT_TRUE(QFile::setPermissions(file, QFileDevice::Permissions()));
+    if (QFile f(file); f.open(QIODevice::ReadOnly))
+        GTEST_SKIP() << "the file stays readable (running with administrator rights)";
+    FixedPassword passwords(std::nullopt);
+    const TAnalysisReport report = analyzer.AnalyzeFile(file, passwords);
+    EXPECT_EQ(report.Stage, TAnalysisStage::OpenError);
+    EXPECT_EQ(report.ErrorCode, 2u);
+    EXPECT_TRUE(report.Message.startsWith("Cannot open file \"")) << report.Message.toStdString();
+    EXPECT_TRUE(report.Message.contains("locked.gz")) << report.Message.toStdString();
+    EXPECT_TRUE(report.ListsCleared);
+    EXPECT_TRUE(report.HeaderRows.isEmpty());
+    EXPECT_FALSE(report.SaveEnabled.has_value());
+}
+
 TEST_F(GzAnalysisTest, DamagedDataIsReportedWithTheCodeText)
 {
     QByteArray gz = WriteGz(SampleText(50000), PlainOptions());
