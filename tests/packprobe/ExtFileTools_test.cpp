@@ -119,6 +119,8 @@ constexpr HeaderCase HeaderCases[] = {
                 + QByteArray("\x12\x34", 2);
      },
      0, "name", 5, 6, -1, 10 + 22 + 5 + 10 + 2},
+    {"TextAndReservedFlagBitsIgnored", [] { return FixedHeader(0x01 | 0x40 | 0x80); }, 0, "",
+     Derived, Derived, -1, 10},
     {"MethodOtherThanDeflatePasses", [] { return FixedHeader(0, 0, 3, 0); }, 0, "", Derived,
      Derived, -1, 10},
     {"SubfieldPastExtraLength",
