@@ -469,7 +469,7 @@ TEST_F(GzFileTest, RealGzipAndPigzFiles)
 {
     const QByteArray plain = SampleText(200000);
     const QString source = writeFile("report.txt", plain);
-    for (const QString program : {QStringLiteral("gzip"), QStringLiteral("pigz")}) {
+    for (const QString &program : {QStringLiteral("gzip"), QStringLiteral("pigz")}) {
         const QByteArray gz = CompressWith(program, source, {QStringLiteral("-n"), QStringLiteral("-N")});
         if (gz.isEmpty()) {
             ADD_FAILURE() << program.toStdString() << " is not installed";
