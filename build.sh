@@ -70,7 +70,8 @@ case "$cmd" in
         ;;
     demo)
         install_packages "${PACKAGES[@]}"
-        configure_and_build release
+        cmake --preset release >/dev/null
+        cmake --build --preset release -j "$(jobs)" --target mailmend packprobe catalogues
         exec ./demo/run-demo.sh build/release/bin
         ;;
     bench)
