@@ -5,10 +5,11 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QShowEvent>
 
-#include <memory>
 
 namespace {
 
@@ -197,9 +198,15 @@ int MessageDialogAt(const QString &title, const QString &message, TMsgDlgType ty
                     TMsgDlgButtons buttons, int defaultButton, const QPoint &pos,
                     TDefaultMonitor monitor)
 {
-    std::unique_ptr<QMessageBox> box(CreateMessageDialogAt(
+    // The box is a child of the active window, which may be closed and
+    // deleted while the box runs its loop and takes the box along; so the
+    // box is watched rather than owned.
+    const QPointer<QMessageBox> box(CreateMessageDialogAt(
         title, message, type, buttons, defaultButton, pos, monitor, QApplication::activeWindow()));
+    const auto release = qScopeGuard([&box] { delete box.data(); });
     box->exec();
+    if (!box)
+        return mrCancel;
     QAbstractButton *clicked = box->clickedButton();
     const QMessageBox::StandardButton standard =
         clicked ? box->standardButton(clicked) : QMessageBox::NoButton;

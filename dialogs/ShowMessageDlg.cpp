@@ -5,12 +5,13 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStyle>
 #include <QTimer>
 
 #include <climits>
-#include <memory>
 
 namespace {
 
@@ -278,7 +279,11 @@ int TShowMsgDialog::Execute(const QPoint &APos, const QString &AHint, int Delay,
     setFixedSize(layout.client);
 
     SetFormPos(this, APos, false, AMonitor);
+    // The parent may be deleted while the loop runs, and this dialog with it.
+    const QPointer<TShowMsgDialog> alive(this);
     const int result = exec();
+    if (!alive)
+        return mrCancel;
     Timer->stop();
     return result;
 }
@@ -360,7 +365,11 @@ void TShowMsgDialog::hideEvent(QHideEvent *event)
 int ShowMsgDialogAt(const QPoint &APos, const QString &AText, int Delay, TMsgDialogType DlgType,
                     TMsgDlgBtn DefaultButton, TDefaultMonitor AMonitor)
 {
-    const auto dialog = std::make_unique<TShowMsgDialog>(QApplication::activeWindow());
+    // A child of the active window, which may be closed and deleted while the
+    // dialog runs its loop and take the dialog along; so it is watched rather
+    // than owned.
+    const QPointer<TShowMsgDialog> dialog(new TShowMsgDialog(QApplication::activeWindow()));
+    const auto release = qScopeGuard([&dialog] { delete dialog.data(); });
     return dialog->Execute(APos, AText, Delay, DlgType, DefaultButton, AMonitor);
 }
 

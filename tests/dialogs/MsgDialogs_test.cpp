@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 
@@ -197,6 +198,28 @@ TEST(MessageDialogAt, ExplicitDefaultButtonAndResult)
     EXPECT_EQ(MessageDialogAt(QString(), "Try again?", mtWarning, mbRetry | mbCancel, 0,
                               QPoint(50, 50)),
               mrCancel);
+}
+
+TEST(MessageDialogAt, ParentDeletedWhileOpenEndsWithCancel)
+{
+    // The box belongs to the active window; deleting that window while the
+    // box runs takes the box along, which must not be deleted a second time.
+    auto *parent = new QWidget;
+    parent->show();
+    parent->activateWindow();
+    QApplication::setActiveWindow(parent);
+    ASSERT_EQ(QApplication::activeWindow(), parent);
+    const QPointer<QWidget> watched(parent);
+
+    AnswerModal("MessageDialog", [parent](QWidget *box) {
+        EXPECT_EQ(box->parentWidget(), parent);
+        delete parent;
+    });
+    EXPECT_EQ(MessageDialogAt("Question", "Go on?", mtConfirmation, mbYes | mbNo, 0,
+                              QPoint(50, 50)),
+              mrCancel);
+    EXPECT_TRUE(watched.isNull());
+    delete watched.data();
 }
 
 // The German catalogue is compiled next to the test program.

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -365,6 +366,26 @@ TEST_F(GermanTexts, DialogTextsComeFromTheDialogsDomain)
         d->close();
     });
     ShowMsgDialogAt(QPoint(20, 20), "Gespeichert.", 3, mdtError);
+}
+
+TEST(ShowMsgDialogAt, ParentDeletedWhileOpenEndsWithCancel)
+{
+    // The dialog belongs to the active window; deleting that window while the
+    // dialog runs takes the dialog along, which must not be deleted a second time.
+    auto *parent = new QWidget;
+    parent->show();
+    parent->activateWindow();
+    QApplication::setActiveWindow(parent);
+    ASSERT_EQ(QApplication::activeWindow(), parent);
+    const QPointer<QWidget> watched(parent);
+
+    AnswerModal("ShowMsgDialog", [parent](QWidget *dialog) {
+        EXPECT_EQ(dialog->parentWidget(), parent);
+        delete parent;
+    });
+    EXPECT_EQ(ShowMsgDialogAt(QPoint(20, 20), "Saved.", 4, mdtInformation), mrCancel);
+    EXPECT_TRUE(watched.isNull());
+    delete watched.data();
 }
 
 } // namespace
