@@ -168,8 +168,9 @@ TEST_P(LongTitleTest, WidensTheBoxToTheTitlePlus50)
         const int wanted = box->fontMetrics().horizontalAdvance(title) + 50;
         EXPECT_EQ(box->windowTitle(), title);
         EXPECT_GE(box->width(), wanted);
-        if (wanted > area.width()) // placed with its final width
+        if (wanted > area.width()) { // placed with its final width
             EXPECT_EQ(box->x(), area.x() + 20);
+        }
         OkButton(box)->click();
     });
     InfoDialogAt(area.topLeft() + QPoint(10, 10), title, "Short.");
