@@ -55,8 +55,9 @@ protected:
         EXPECT_EQ(count, scan.DeletedCount);
         EXPECT_TRUE(TempFilesIn(dir()).isEmpty());
         const QByteArray output = readFile(file);
-        if (count > 0)
+        if (count > 0) {
             EXPECT_EQ(output.size(), scan.OutputSize);
+        }
         return output;
     }
 };

@@ -2,8 +2,7 @@
 // reports for each of them.
 //
 // Regenerate them with
-//   PACKPROBE_DEMO_OUT=demo/data/gz build/<preset>/bin/packprobe_DemoData_test \
-//       --gtest_filter=DemoData.Generate
+//   PACKPROBE_DEMO_OUT=demo/data/gz build/<preset>/bin/packprobe_DemoData_test --gtest_filter=DemoData.Generate
 #include "packprobe/core/GzAnalysis.h"
 
 #include "GzTestFiles.h"
