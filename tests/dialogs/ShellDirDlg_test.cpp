@@ -237,6 +237,26 @@ void WhenModal(const std::function<bool(QWidget *)> &match, const std::function<
     timer->start();
 }
 
+// The buttons of the delete question, in their order.
+enum TDeleteAnswer { DeleteDefinitely = 0, DeleteToRecycleBin = 1 };
+
+// Answers the coming delete question with one of its buttons and then the
+// message box that reports the outcome, whose text lands in `info`.
+void AnswerDeleteQuestion(TDeleteAnswer answer, QString &info)
+{
+    WhenModal([](QWidget *m) { return qobject_cast<TSelectDialog *>(m) != nullptr; },
+              [answer, &info](QWidget *m) {
+                  auto *select = static_cast<TSelectDialog *>(m);
+                  ASSERT_GE(select->Buttons().size(), 2);
+                  WhenModal([](QWidget *box) { return qobject_cast<QMessageBox *>(box) != nullptr; },
+                            [&info](QWidget *box) {
+                                info = static_cast<QMessageBox *>(box)->text();
+                                static_cast<QMessageBox *>(box)->accept();
+                            });
+                  select->Buttons()[answer]->click();
+              });
+}
+
 bool IsFolderDialog(QWidget *w)
 {
     return w->objectName() == "ShellDirDialog";
@@ -463,17 +483,7 @@ TEST_F(FolderDialog, DeleteDefinitelyRemovesTheFolderAndGoesUp)
     TShellDirDialog dialog;
     QString info;
     WhenModal(IsFolderDialog, [&](QWidget *w) {
-        WhenModal([](QWidget *m) { return qobject_cast<TSelectDialog *>(m) != nullptr; },
-                  [&](QWidget *m) {
-                      auto *select = static_cast<TSelectDialog *>(m);
-                      ASSERT_GE(select->Buttons().size(), 2);
-                      WhenModal([](QWidget *box) { return qobject_cast<QMessageBox *>(box) != nullptr; },
-                                [&](QWidget *box) {
-                                    info = static_cast<QMessageBox *>(box)->text();
-                                    static_cast<QMessageBox *>(box)->accept();
-                                });
-                      select->Buttons()[0]->click(); // "Definitely"
-                  });
+        AnswerDeleteQuestion(DeleteDefinitely, info);
         Find<QMenu>(w, "PopupMenu")->findChild<QAction *>("miDelete")->trigger();
         EXPECT_EQ(static_cast<TShellDirDialog *>(w)->TreePath(), Native(dir()));
         static_cast<QDialog *>(w)->reject();
@@ -683,17 +693,7 @@ TEST_F(FolderDialogRoots, DeleteToTheRecycleBin)
     TShellDirDialog dialog;
     QString info;
     WhenModal(IsFolderDialog, [&](QWidget *w) {
-        WhenModal([](QWidget *m) { return qobject_cast<TSelectDialog *>(m) != nullptr; },
-                  [&](QWidget *m) {
-                      auto *select = static_cast<TSelectDialog *>(m);
-                      ASSERT_GE(select->Buttons().size(), 2);
-                      WhenModal([](QWidget *box) { return qobject_cast<QMessageBox *>(box) != nullptr; },
-                                [&](QWidget *box) {
-                                    info = static_cast<QMessageBox *>(box)->text();
-                                    static_cast<QMessageBox *>(box)->accept();
-                                });
-                      select->Buttons()[1]->click(); // "To recycle bin"
-                  });
+        AnswerDeleteQuestion(DeleteToRecycleBin, info);
         Find<QMenu>(w, "PopupMenu")->findChild<QAction *>("miDelete")->trigger();
         static_cast<QDialog *>(w)->reject();
     });
