@@ -47,6 +47,18 @@ inline void AnswerModal(const QString &objectName, std::function<void(QWidget *)
     timer->start();
 }
 
+// Shows a new top-level window and makes it the active window, the parent
+// that the dialogs take. The caller owns it.
+inline QWidget *ShowActiveParent()
+{
+    auto *parent = new QWidget;
+    parent->show();
+    parent->activateWindow();
+    QApplication::setActiveWindow(parent);
+    EXPECT_EQ(QApplication::activeWindow(), parent);
+    return parent;
+}
+
 // Sends a key press and release to the widget that has the keyboard focus in
 // the window (or to the window itself), as typing on the keyboard would.
 inline void PressKey(QWidget *window, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)

@@ -205,10 +205,7 @@ TEST(MessageDialogAt, ParentDeletedWhileOpenEndsWithCancel)
 {
     // The box belongs to the active window; deleting that window while the
     // box runs takes the box along, which must not be deleted a second time.
-    auto *parent = new QWidget;
-    parent->show();
-    parent->activateWindow();
-    QApplication::setActiveWindow(parent);
+    QWidget *parent = ShowActiveParent();
     ASSERT_EQ(QApplication::activeWindow(), parent);
     const QPointer<QWidget> watched(parent);
 

@@ -372,10 +372,7 @@ TEST(ShowMsgDialogAt, ParentDeletedWhileOpenEndsWithCancel)
 {
     // The dialog belongs to the active window; deleting that window while the
     // dialog runs takes the dialog along, which must not be deleted a second time.
-    auto *parent = new QWidget;
-    parent->show();
-    parent->activateWindow();
-    QApplication::setActiveWindow(parent);
+    QWidget *parent = ShowActiveParent();
     ASSERT_EQ(QApplication::activeWindow(), parent);
     const QPointer<QWidget> watched(parent);
 
