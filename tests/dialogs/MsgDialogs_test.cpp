@@ -252,6 +252,28 @@ TEST_F(GermanMessageBox, CaptionAndButtonsComeFromTheDialogsDomain)
     ErrorDialogAt(QPoint(50, 50), "Die Datei fehlt.");
 }
 
+// The French catalogue is compiled next to the test program too.
+class FrenchMessageBox : public GermanMessageBox
+{
+protected:
+    void SetUp() override { UseLanguage("fr"); }
+};
+
+TEST_F(FrenchMessageBox, CaptionAndButtonsComeFromTheDialogsDomain)
+{
+    AnswerModal("MessageDialog", [](QWidget *w) {
+        auto *box = static_cast<QMessageBox *>(w);
+        EXPECT_EQ(box->windowTitle(), "Confirmation");
+        EXPECT_EQ(box->button(QMessageBox::Yes)->text(), "&Oui");
+        EXPECT_EQ(box->button(QMessageBox::No)->text(), "&Non");
+        EXPECT_EQ(box->button(QMessageBox::YesToAll)->text(), "Oui pour to&ut");
+        box->button(QMessageBox::No)->click();
+    });
+    EXPECT_EQ(MessageDialogAt(QString(), "Continuer\u00a0?", mtConfirmation,
+                              mbYes | mbNo | mbYesToAll, 0, QPoint(50, 50)),
+              mrNo);
+}
+
 TEST(AnswerModal, EndsAnUnansweredBoxThatEscapeCannotClose)
 {
     // Retry and Ignore give the box no escape button, so its close box does

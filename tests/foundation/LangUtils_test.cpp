@@ -4,6 +4,7 @@
 #include "foundation/InitProg.h"
 #include "foundation/LangUtils.h"
 #include "foundation/PathUtils.h"
+#include "foundation/StringUtils.h"
 #include "support/TempDir.h"
 
 #include <QAction>
@@ -170,6 +171,7 @@ private:
 // The build puts the catalogues next to this program: bin/locale/de/LC_MESSAGES.
 
 const char *const FormatError = "Format error: ";
+const QString FrenchFormatError = QStringLiteral("Erreur de format\u00a0: ");
 const char *const CannotOpen = "Cannot open file \"%s\". %s";
 
 void ExpectGermanLibraryTexts()
@@ -284,8 +286,20 @@ TEST_F(TranslationTest, CommandLineOverridesSettingsFile)
     writeFile(QStringLiteral("config/foundation_LangUtils_test.cfg"), "[Language]\nLangID=de\n");
     startProgram({QStringLiteral("-lang:fr")});
     EXPECT_EQ(LanguageCode(), QStringLiteral("fr"));
-    // There is no French catalogue: the text stays English.
-    EXPECT_EQ(Translate(FormatError), QString::fromLatin1(FormatError));
+    EXPECT_EQ(Translate(FormatError), FrenchFormatError);
+}
+
+// French typography (a no-break space before the colon and inside the
+// guillemets) must leave the patterns usable by SafeFormat.
+TEST_F(TranslationTest, FrenchLibraryTextsFormatTheirArguments)
+{
+    startProgram({QStringLiteral("-lang:fr")});
+    EXPECT_EQ(SafeFormat(Translate(QString::fromLatin1(CannotOpen)), QStringLiteral("a.txt"),
+                         QStringLiteral("Refus\u00e9.")),
+              QStringLiteral("Impossible d\u2019ouvrir le fichier \u00ab\u00a0a.txt\u00a0\u00bb. "
+                             "Refus\u00e9."));
+    EXPECT_EQ(SafeFormat(Translate("File not found: \"%s\""), QStringLiteral("b")),
+              QStringLiteral("Fichier introuvable\u00a0: \u00ab\u00a0b\u00a0\u00bb"));
 }
 
 TEST_F(TranslationTest, SettingsFileOverridesSystemLanguage)
@@ -313,7 +327,7 @@ TEST_F(TranslationTest, LanguageChangeDropsCachedTranslations)
     AddLibraryDomain(UnitsTextDomain);
     EXPECT_EQ(Translate(FormatError), QStringLiteral("Formatfehler: "));
     UseLanguage(QStringLiteral("fr"));
-    EXPECT_EQ(Translate(FormatError), QString::fromLatin1(FormatError));
+    EXPECT_EQ(Translate(FormatError), FrenchFormatError);
     UseLanguage(QStringLiteral("de"));
     EXPECT_EQ(Translate(FormatError), QStringLiteral("Formatfehler: "));
 }
@@ -323,7 +337,7 @@ TEST_F(TranslationTest, EmptyCodeHandsTheChoiceBackToTheUsersLanguageList)
     setEnvironment("de_AT:fr", "", "C");
     AddLibraryDomain(UnitsTextDomain);
     UseLanguage(QStringLiteral("fr"));
-    EXPECT_EQ(Translate(FormatError), QString::fromLatin1(FormatError));
+    EXPECT_EQ(Translate(FormatError), FrenchFormatError);
     UseLanguage(QString());
     EXPECT_EQ(qgetenv("LANGUAGE"), QByteArray("de_AT:fr"));
     EXPECT_EQ(Translate(FormatError), QStringLiteral("Formatfehler: "));

@@ -1,5 +1,6 @@
 #include "mailmend/core/MailRecovery.h"
 
+#include "foundation/LangUtils.h"
 #include "support/TempDir.h"
 
 #include <QFileInfo>
@@ -162,6 +163,31 @@ TEST_F(TempDirTest, ReadErrorsPassThrough)
     TScriptedPrompter prompter;
     EXPECT_THROW(RecoverMailFolder(path(QStringLiteral("missing")), prompter), EExtFileStreamError);
     EXPECT_TRUE(prompter.Log.isEmpty());
+}
+
+// The French catalogue of the programs' own texts is compiled next to the test
+// program; the recovery's texts come from it.
+class FrenchTexts : public ::testing::Test
+{
+protected:
+    void SetUp() override { UseLanguage(QStringLiteral("fr")); }
+    void TearDown() override
+    {
+        qunsetenv("LANGUAGE");
+        ResetTranslationForTesting();
+        UseLanguage(QString());
+    }
+};
+
+TEST_F(FrenchTexts, RecoveryTextsComeFromTheDefaultDomain)
+{
+    EXPECT_EQ(FolderHeading(QStringLiteral("/mail/Inbox")),
+              QStringLiteral("Dossier de courrier\u00a0: \u00ab\u00a0Inbox\u00a0\u00bb"));
+    EXPECT_EQ(FoundCountText(1), QStringLiteral("1 message supprim\u00e9 trouv\u00e9"));
+    EXPECT_EQ(RecoveredCountText(3),
+              QStringLiteral("3 messages supprim\u00e9s ont \u00e9t\u00e9 r\u00e9cup\u00e9r\u00e9s"));
+    EXPECT_EQ(ThunderbirdStillRunningText(),
+              QStringLiteral("Thunderbird est encore ouvert - r\u00e9cup\u00e9ration interrompue\u00a0!"));
 }
 
 } // namespace
