@@ -2,6 +2,7 @@
 // legacy code page.
 #include "packprobe/core/ExtFileTools.h"
 
+#include <cerrno>
 #include <cstring>
 
 QString SystemErrorText(int errorNumber)
@@ -22,4 +23,9 @@ QString LegacyCodePageToUnicode(const QByteArray &bytes)
 QByteArray UnicodeToLegacyCodePage(const QString &text)
 {
     return UnicodeToCp1252(text);
+}
+
+bool IsDiskFullError(int errorNumber)
+{
+    return errorNumber == ENOSPC || errorNumber == EDQUOT;
 }

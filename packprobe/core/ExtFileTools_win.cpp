@@ -42,3 +42,8 @@ QByteArray UnicodeToLegacyCodePage(const QString &text)
     WideCharToMultiByte(CP_ACP, 0, wide, int(text.size()), bytes.data(), length, nullptr, nullptr);
     return bytes;
 }
+
+bool IsDiskFullError(int errorNumber)
+{
+    return errorNumber == ERROR_DISK_FULL || errorNumber == ERROR_HANDLE_DISK_FULL;
+}

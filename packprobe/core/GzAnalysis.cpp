@@ -130,7 +130,7 @@ void TGzAnalyzer::Fail(TAnalysisReport &report, TAnalysisStage stage, quint32 co
 }
 
 TAnalysisReport TGzAnalyzer::AnalyzeFile(const QString &fileName, IPasswordProvider &passwords,
-                                         IUnpackMonitor *monitor)
+                                         foundation::IProgressMonitor *monitor)
 {
     TAnalysisReport report;
     report.FileName = fileName;
@@ -194,7 +194,7 @@ bool TGzAnalyzer::ReadTrailerRows(TAnalysisReport &report)
 }
 
 void TGzAnalyzer::Unpack(TAnalysisReport &report, IPasswordProvider &passwords,
-                         IUnpackMonitor *monitor)
+                         foundation::IProgressMonitor *monitor)
 {
     const bool encrypted = report.Header->Encrypted;
     std::unique_ptr<TEncryption> encryption;
@@ -229,7 +229,8 @@ void TGzAnalyzer::Unpack(TAnalysisReport &report, IPasswordProvider &passwords,
     const int code = scratch.isEmpty()
                          ? UnpackCreateError
                          : UnpackGzFile(report.FileName, scratch, encryption.get(), computed.Checksum,
-                                        computed.CompressedSize, computed.UncompressedSize, monitor);
+                                        computed.CompressedSize, computed.UncompressedSize,
+                                        TUnpackOptions{monitor});
     encryption.reset();
 
     report.SaveEnabled = code == UnpackOk;

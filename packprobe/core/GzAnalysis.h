@@ -9,7 +9,9 @@
 #include <memory>
 #include <optional>
 
-class IUnpackMonitor;
+namespace foundation {
+class IProgressMonitor;
+}
 class QTemporaryDir;
 
 // The analysis of one gz file: header, trailer and what unpacking the data
@@ -107,7 +109,7 @@ public:
     TGzAnalyzer &operator=(const TGzAnalyzer &) = delete;
 
     TAnalysisReport AnalyzeFile(const QString &fileName, IPasswordProvider &passwords,
-                                IUnpackMonitor *monitor = nullptr);
+                                foundation::IProgressMonitor *monitor = nullptr);
 
     // The scratch file holding the last unpacked data (empty when the private
     // folder cannot be made).
@@ -121,7 +123,7 @@ public:
 private:
     void ReadHeaderRows(TAnalysisReport &report);
     bool ReadTrailerRows(TAnalysisReport &report);
-    void Unpack(TAnalysisReport &report, IPasswordProvider &passwords, IUnpackMonitor *monitor);
+    void Unpack(TAnalysisReport &report, IPasswordProvider &passwords, foundation::IProgressMonitor *monitor);
     void Fail(TAnalysisReport &report, TAnalysisStage stage, quint32 code, const QString &message);
 
     std::unique_ptr<QTemporaryDir> m_scratchFolder;

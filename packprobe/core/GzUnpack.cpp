@@ -1,246 +1,182 @@
 #include "packprobe/core/GzUnpack.h"
 
 #include "packprobe/core/AesLib.h"
+#include "packprobe/core/Channel.h"
 #include "packprobe/core/ExtFileDevice.h"
 #include "packprobe/core/ExtFileTools.h"
 
+#include "foundation/Progress.h"
+
+#include <QFileDevice>
 #include <QIODevice>
 
-#include <zlib.h>
-
+#include <array>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <limits>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
-// Unpacking runs as a small pipeline so that it keeps pace with zlib alone:
-// the calling thread only inflates; a reader thread reads the input ahead
-// (and authenticates and decrypts an encrypted container), a writer thread
-// computes the CRC-32 and writes the output buffers. Memory stays
-// bounded by a fixed number of buffers in each stage.
+// Unpacking runs as a small pipeline so that it keeps pace with the inflate
+// backend alone: the calling thread only inflates; a reader thread reads the
+// input ahead (and authenticates and decrypts an encrypted container), a
+// writer thread computes the CRC-32 and writes the output buffers (or only
+// counts them). Memory stays bounded by a fixed set of buffers per stage,
+// passed between the threads through two channels each.
+
+// Platform part (ExtFileTools_posix.cpp / ExtFileTools_win.cpp).
+bool IsDiskFullError(int errorNumber);
 
 namespace {
+
+using packprobe::IRawInflater;
+using packprobe::TChannel;
+using packprobe::TInflateBackend;
 
 constexpr int OutputBufferCount = 3;
 constexpr int InputPieceCount = 8;
 constexpr quint32 ScratchFileRights = 0600;
 
-struct TInflateDeleter
+// A filled buffer, or (Data null) the end of what a stage produces.
+struct TPiece
 {
-    void operator()(z_stream *stream) const
-    {
-        inflateEnd(stream);
-        delete stream;
-    }
+    uchar *Data = nullptr;
+    qint64 Length = 0;
 };
-using TInflatePtr = std::unique_ptr<z_stream, TInflateDeleter>;
+using TPieceChannel = TChannel<TPiece>;
 
-TInflatePtr NewRawInflate()
-{
-    auto *stream = new z_stream{};
-    if (inflateInit2(stream, -MAX_WBITS) != Z_OK) {
-        delete stream;
-        return nullptr;
-    }
-    return TInflatePtr(stream);
-}
-
-// Compressed input for inflate, one piece at a time.
-class TDeflateSource
+// count buffers of size bytes, handed to the free channel; wiped when
+// released, since they may hold decrypted data.
+class TBufferSet
 {
 public:
-    virtual ~TDeflateSource() = default;
-    // The next piece (valid until the next call): its length, 0 when the
-    // input is exhausted, -1 when it cannot be read.
-    virtual qint64 next(const uchar *&data) = 0;
-    // The deflate stream ended with unusedCount bytes of the last piece left.
-    virtual void streamEnded(qint64 unusedCount) = 0;
-    // Bytes of the data region processed so far (for progress).
-    virtual qint64 done() const = 0;
+    TBufferSet(int count, qint64 size, TPieceChannel &free) : m_size(size)
+    {
+        for (int i = 0; i < count; ++i) {
+            m_buffers.emplace_back(new uchar[size_t(size)]);
+            free.Push({m_buffers.back().get(), size});
+        }
+    }
+    ~TBufferSet()
+    {
+        for (auto &buffer : m_buffers)
+            std::fill_n(buffer.get(), m_size, uchar(0));
+    }
+    TBufferSet(const TBufferSet &) = delete;
+    TBufferSet &operator=(const TBufferSet &) = delete;
+
+private:
+    qint64 m_size;
+    std::vector<std::unique_ptr<uchar[]>> m_buffers;
 };
 
 // Reads the input on a thread of its own, ahead of inflate, in pieces of at
 // most InflateInputPiece bytes, at most limit bytes in all (-1: up to the end
 // of the device).
 //
-// Plain deflate data: when the stream ends, reading stops and the device is
-// moved back to the first byte inflate did not use.
 // Encrypted container (crypt given, limit = ciphertext length): every piece is
-// fed to the authentication code and decrypted; after inflate has finished,
-// the rest of the ciphertext is still read (the code covers all of it) and the
-// stored code that follows it is checked. A container that ends early fails.
-class TReadAheadSource final : public TDeflateSource
+// fed to the authentication code and decrypted; the stored code that follows
+// the ciphertext is checked at the end. A container that ends early fails.
+class TReadAhead
 {
 public:
-    TReadAheadSource(QIODevice &device, TEncryption *crypt, qint64 limit, qint64 doneBase)
+    TReadAhead(QIODevice &device, TEncryption *crypt, qint64 limit, qint64 doneBase)
         : m_device(device), m_crypt(crypt), m_limit(limit), m_doneBase(doneBase),
-          m_start(device.pos())
+          m_start(device.pos()), m_buffers(InputPieceCount, InflateInputPiece, m_free)
     {
-        for (int i = 0; i < InputPieceCount; ++i) {
-            m_storage.emplace_back(new uchar[InflateInputPiece]);
-            m_free.push_back(m_storage.back().get());
-        }
-        m_thread = std::thread([this] { run(); });
+        m_thread = std::thread([this] { Run(); });
     }
-    ~TReadAheadSource() override
+    ~TReadAhead() { Stop(); }
+    TReadAhead(const TReadAhead &) = delete;
+    TReadAhead &operator=(const TReadAhead &) = delete;
+
+    // The next piece in order; Data null at the end of the input.
+    TPiece Next()
     {
-        {
-            std::lock_guard lock(m_mutex);
-            m_cancel = true;
-            m_wantData = false;
+        const std::optional<TPiece> piece = m_full.Pop();
+        if (!piece || !piece->Data) {
+            m_ended = true;
+            return {};
         }
-        m_changed.notify_all();
+        m_handedOut += piece->Length;
+        return *piece;
+    }
+    void GiveBack(const TPiece &piece) { m_free.Push(piece); }
+
+    // Stops reading ahead and waits for the thread.
+    void Stop()
+    {
+        m_free.Close();
         if (m_thread.joinable())
             m_thread.join();
-        if (m_crypt) {
-            for (auto &piece : m_storage)
-                std::fill_n(piece.get(), InflateInputPiece, uchar(0));
-        }
     }
-
-    qint64 next(const uchar *&data) override
+    // The deflate stream ended with unused bytes of what was handed out left
+    // over. Plain data: the device then stands on the first of them. A
+    // container is read on to its end (Drain), since its code covers all.
+    void StreamEnded(qint64 unused)
     {
-        std::unique_lock lock(m_mutex);
-        releaseCurrent();
-        m_changed.wait(lock, [this] { return !m_full.empty() || m_finished; });
-        if (m_full.empty())
-            return m_readFailed ? -1 : 0;
-        auto [piece, length] = m_full.front();
-        m_full.pop_front();
-        m_current = piece;
-        m_handedOut += length;
-        data = piece;
-        return length;
-    }
-    void streamEnded(qint64 unusedCount) override
-    {
-        stopData();
         if (m_crypt)
             return;
-        waitFinished(nullptr, 0);
-        m_device.seek(m_start + m_handedOut - unusedCount);
+        Stop();
+        m_device.seek(m_start + m_handedOut - unused);
     }
-    qint64 done() const override { return m_doneBase + m_read.load(); }
-
-    // Waits for the reader, reporting progress meanwhile. 0 when it ended
-    // well (for a container: read whole, code matching), 11 for a container
-    // that did not, 128 when the monitor cancelled.
-    int finish(IUnpackMonitor *monitor, qint64 total)
+    // Reads (and authenticates) the rest of the input without handing it
+    // out, reporting progress; false when the monitor cancelled.
+    bool Drain(foundation::IProgressMonitor *monitor, qint64 total)
     {
-        stopData();
-        if (!waitFinished(monitor, total))
-            return UnpackUserBreak;
-        if (!m_crypt)
-            return UnpackOk;
-        return m_authenticated ? UnpackOk : UnpackDecryptError;
-    }
-
-    void cancel()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_cancel = true;
+        while (!m_ended) {
+            const TPiece piece = Next();
+            if (piece.Data)
+                GiveBack(piece);
+            foundation::ReportProgress(monitor, Done(), total);
+            if (foundation::IsCancelRequested(monitor))
+                return false;
         }
-        stopData();
+        Stop();
+        return true;
     }
+
+    qint64 Done() const { return m_doneBase + m_read.load(); }
+    // Valid after the end of the input was handed out.
+    bool ReadFailed() const { return m_readFailed; }
+    bool Authenticated() const { return m_authenticated; }
 
 private:
-    // False when cancelled.
-    bool waitFinished(IUnpackMonitor *monitor, qint64 total)
-    {
-        std::unique_lock lock(m_mutex);
-        while (!m_finished) {
-            m_changed.wait_for(lock, std::chrono::milliseconds(50));
-            if (monitor && !m_finished) {
-                lock.unlock();
-                monitor->progress(done(), total);
-                const bool cancel = monitor->cancelRequested();
-                lock.lock();
-                if (cancel) {
-                    m_cancel = true;
-                    m_changed.notify_all();
-                }
-            }
-        }
-        return !m_cancel;
-    }
-    void stopData()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_wantData = false;
-            releaseCurrent();
-            for (auto &[piece, length] : m_full)
-                m_free.push_back(piece);
-            m_full.clear();
-        }
-        m_changed.notify_all();
-    }
-    void releaseCurrent()
-    {
-        if (m_current) {
-            m_free.push_back(m_current);
-            m_current = nullptr;
-            m_changed.notify_all();
-        }
-    }
-
-    void run()
+    void Run()
     {
         qint64 remaining = m_limit < 0 ? std::numeric_limits<qint64>::max() : m_limit;
         bool failed = false;
+        bool stopped = false;
         while (remaining > 0) {
-            uchar *piece = nullptr;
-            {
-                std::unique_lock lock(m_mutex);
-                m_changed.wait(lock, [this] { return !m_free.empty() || m_cancel || !m_wantData; });
-                // Plain data is no longer needed once inflate has finished.
-                if (m_cancel || (!m_crypt && !m_wantData))
-                    break;
-                if (m_free.empty()) // draining a container: its pieces all came back
-                    continue;
-                piece = m_free.front();
-                m_free.pop_front();
+            const std::optional<TPiece> free = m_free.Pop();
+            if (!free) {
+                stopped = true;
+                break;
             }
             const qint64 wanted = qMin(remaining, InflateInputPiece);
-            const qint64 got = m_device.read(reinterpret_cast<char *>(piece), wanted);
+            const qint64 got = m_device.read(reinterpret_cast<char *>(free->Data), wanted);
             const bool ended = got == 0 && !m_crypt;
-            const bool ok = got > 0 && (!m_crypt || m_crypt->DecryptBlock(piece, got));
-            std::lock_guard lock(m_mutex);
-            if (!ok) {
-                m_free.push_back(piece);
+            if (got <= 0 || (m_crypt && !m_crypt->DecryptBlock(free->Data, got))) {
                 failed = !ended;
                 break;
             }
             remaining -= got;
             m_read += got;
-            if (m_wantData)
-                m_full.emplace_back(piece, got);
-            else
-                m_free.push_back(piece);
-            m_changed.notify_all();
+            m_full.Push({free->Data, got});
         }
-        bool authenticated = false;
-        if (m_crypt && !failed && remaining <= 0) {
-            std::array<uchar, TCrypt::MacLength> code{};
-            const qint64 got = m_device.read(reinterpret_cast<char *>(code.data()), qint64(code.size()));
-            if (got == qint64(code.size())) {
-                m_read += got;
-                authenticated = m_crypt->FinishDecrypt(code.data(), got);
-            }
-        }
-        {
-            std::lock_guard lock(m_mutex);
-            m_readFailed = failed;
-            m_authenticated = authenticated && !m_cancel;
-            m_finished = true;
-        }
-        m_changed.notify_all();
+        if (m_crypt && !failed && !stopped)
+            m_authenticated = CheckCode();
+        m_readFailed = failed;
+        m_full.Push({});
+    }
+    bool CheckCode()
+    {
+        std::array<uchar, TCrypt::MacLength> code{};
+        const qint64 got = m_device.read(reinterpret_cast<char *>(code.data()), qint64(code.size()));
+        if (got != qint64(code.size()))
+            return false;
+        m_read += got;
+        return m_crypt->FinishDecrypt(code.data(), got);
     }
 
     QIODevice &m_device;
@@ -248,111 +184,73 @@ private:
     const qint64 m_limit;
     const qint64 m_doneBase;
     const qint64 m_start;
-    std::vector<std::unique_ptr<uchar[]>> m_storage;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<uchar *> m_free;
-    std::deque<std::pair<uchar *, qint64>> m_full;
-    uchar *m_current = nullptr;
-    qint64 m_handedOut = 0; // bytes given to inflate (inflate's thread only)
+    TPieceChannel m_free;
+    TPieceChannel m_full;
+    TBufferSet m_buffers;
     std::atomic<qint64> m_read{0};
-    bool m_wantData = true;
-    bool m_cancel = false;
-    bool m_finished = false;
+    // Written by the thread before it hands out the end, read after.
     bool m_readFailed = false;
     bool m_authenticated = false;
+    // Inflate's thread only.
+    qint64 m_handedOut = 0;
+    bool m_ended = false;
     std::thread m_thread;
 };
 
-// Takes inflated buffers, updates the CRC-32 and writes them, on a thread of
-// its own. After the first failed write it drops what follows.
-class TOutputPipe
+// Takes inflated buffers, updates the CRC-32 and writes them (or only counts
+// them), on a thread of its own. After the first failed write it drops what
+// follows.
+class TWriteBehind
 {
 public:
-    TOutputPipe(QIODevice *dest, bool withChecksum, quint32 checksum)
-        : m_dest(dest), m_withChecksum(withChecksum), m_checksum(checksum)
+    TWriteBehind(QIODevice *dest, TInflateBackend backend, bool withChecksum, quint32 checksum)
+        : m_dest(dest), m_backend(backend), m_withChecksum(withChecksum), m_checksum(checksum),
+          m_buffers(OutputBufferCount, UnpackBufferSize, m_free)
     {
-        for (int i = 0; i < OutputBufferCount; ++i) {
-            m_storage.emplace_back(new uchar[UnpackBufferSize]);
-            m_free.push_back(m_storage.back().get());
-        }
-        m_thread = std::thread([this] { run(); });
+        m_thread = std::thread([this] { Run(); });
     }
-    ~TOutputPipe()
-    {
-        finish();
-        for (auto &buffer : m_storage)
-            std::fill_n(buffer.get(), UnpackBufferSize, uchar(0));
-    }
+    ~TWriteBehind() { Finish(); }
+    TWriteBehind(const TWriteBehind &) = delete;
+    TWriteBehind &operator=(const TWriteBehind &) = delete;
 
-    uchar *acquire()
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return !m_free.empty(); });
-        uchar *buffer = m_free.front();
-        m_free.pop_front();
-        return buffer;
-    }
-    void submit(uchar *buffer, qint64 length)
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_full.emplace_back(buffer, length);
-        }
-        m_changed.notify_all();
-    }
-    void giveBack(uchar *buffer)
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_free.push_back(buffer);
-        }
-        m_changed.notify_all();
-    }
-    int code() const { return m_code.load(); }
+    uchar *Acquire() { return m_free.Pop()->Data; }
+    void Submit(uchar *buffer, qint64 length) { m_full.Push({buffer, length}); }
+    void GiveBack(uchar *buffer) { m_free.Push({buffer, UnpackBufferSize}); }
+    int Code() const { return m_code.load(); }
     // Waits until every submitted buffer is handled.
-    void finish()
+    void Finish()
     {
-        {
-            std::lock_guard lock(m_mutex);
-            m_closing = true;
-        }
-        m_changed.notify_all();
-        if (m_thread.joinable())
-            m_thread.join();
+        if (!m_thread.joinable())
+            return;
+        m_full.Push({});
+        m_thread.join();
     }
-    quint32 checksum() const { return m_checksum; }
-    qint64 written() const { return m_written; }
+    quint32 Checksum() const { return m_checksum; }
+    qint64 Written() const { return m_written; }
 
 private:
-    void run()
+    void Run()
     {
         for (;;) {
-            std::pair<uchar *, qint64> job;
-            {
-                std::unique_lock lock(m_mutex);
-                m_changed.wait(lock, [this] { return !m_full.empty() || m_closing; });
-                if (m_full.empty())
-                    return;
-                job = m_full.front();
-                m_full.pop_front();
-            }
-            if (m_code.load() == 0)
-                handle(job.first, job.second);
-            giveBack(job.first);
+            const TPiece piece = *m_full.Pop();
+            if (!piece.Data)
+                return;
+            if (m_code.load() == UnpackOk)
+                Handle(piece.Data, piece.Length);
+            GiveBack(piece.Data);
         }
     }
-    void handle(const uchar *data, qint64 length)
+    void Handle(const uchar *data, qint64 length)
     {
         if (m_withChecksum)
-            m_checksum = quint32(crc32_z(m_checksum, data, size_t(length)));
+            m_checksum = packprobe::UpdateCrc32(m_backend, m_checksum, data, length);
         if (!m_dest) {
             m_written += length;
             return;
         }
         const qint64 written = m_dest->write(reinterpret_cast<const char *>(data), length);
         if (written < 0) {
-            m_code = UnpackWriteError;
+            m_code = WriteFailedForSpace(*m_dest) ? UnpackLowDiskSpace : UnpackWriteError;
             return;
         }
         m_written += written;
@@ -361,84 +259,140 @@ private:
     }
 
     QIODevice *const m_dest;
+    const TInflateBackend m_backend;
     const bool m_withChecksum;
     quint32 m_checksum;
     qint64 m_written = 0;
-    std::atomic<int> m_code{0};
-    std::vector<std::unique_ptr<uchar[]>> m_storage;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<uchar *> m_free;
-    std::deque<std::pair<uchar *, qint64>> m_full;
-    bool m_closing = false;
+    std::atomic<int> m_code{UnpackOk};
+    TPieceChannel m_free;
+    TPieceChannel m_full;
+    TBufferSet m_buffers;
     std::thread m_thread;
 };
 
-// Inflates the whole source into the pipe: 0, 4 or 128 (the pipe keeps its
-// own write code).
-int InflateInto(TDeflateSource &source, TOutputPipe &out, IUnpackMonitor *monitor, qint64 total)
+// How an inflate run ended.
+enum class TInflateEnd { StreamEnd, CutShort, DataError, ReadError, Cancelled, WriteFailed };
+
+// Inflates the pieces of the reader into the writer's buffers.
+class TInflateRun
 {
-    TInflatePtr stream = NewRawInflate();
-    if (!stream)
-        return UnpackReadError;
-    bool ended = false;
-    while (!ended && out.code() == 0) {
-        if (monitor) {
-            monitor->progress(source.done(), total);
-            if (monitor->cancelRequested())
-                return UnpackUserBreak;
-        }
-        uchar *buffer = out.acquire();
-        stream->next_out = buffer;
-        stream->avail_out = uInt(UnpackBufferSize);
-        while (stream->avail_out > 0) {
-            if (stream->avail_in == 0) {
-                const uchar *piece = nullptr;
-                const qint64 length = source.next(piece);
-                if (length < 0) {
-                    out.giveBack(buffer);
-                    return UnpackReadError;
-                }
-                if (length == 0) {
-                    ended = true; // the input ends before the stream does: cut short
-                    break;
-                }
-                stream->next_in = const_cast<Bytef *>(piece);
-                stream->avail_in = uInt(length);
+public:
+    TInflateRun(TReadAhead &input, IRawInflater &inflater, TWriteBehind &output,
+                foundation::IProgressMonitor *monitor, qint64 total)
+        : m_input(input), m_inflater(inflater), m_output(output), m_monitor(monitor),
+          m_total(total)
+    {
+    }
+
+    TInflateEnd Run()
+    {
+        for (;;) {
+            if (m_output.Code() != UnpackOk)
+                return Finish(TInflateEnd::WriteFailed);
+            foundation::ReportProgress(m_monitor, m_input.Done(), m_total);
+            if (foundation::IsCancelRequested(m_monitor))
+                return Finish(TInflateEnd::Cancelled);
+            uchar *buffer = m_output.Acquire();
+            qint64 produced = 0;
+            const std::optional<TInflateEnd> end = Fill(buffer, produced);
+            if (end == TInflateEnd::DataError || end == TInflateEnd::ReadError) {
+                // What this buffer got before the error is dropped with it.
+                m_output.GiveBack(buffer);
+                return Finish(*end);
             }
-            const int result = inflate(stream.get(), Z_NO_FLUSH);
-            if (result == Z_STREAM_END) {
-                source.streamEnded(stream->avail_in);
-                stream->avail_in = 0;
-                ended = true;
+            m_output.Submit(buffer, produced);
+            if (end)
+                return Finish(*end);
+        }
+    }
+
+private:
+    // Fills one output buffer; nullopt when it is full and the stream goes on.
+    std::optional<TInflateEnd> Fill(uchar *buffer, qint64 &produced)
+    {
+        for (;;) {
+            qint64 n = 0;
+            const auto result = m_inflater.Inflate(buffer + produced, UnpackBufferSize - produced, n);
+            produced += n;
+            switch (result) {
+            case IRawInflater::TResult::StreamEnd:
+                m_input.StreamEnded(m_inflater.InputLeft());
+                return TInflateEnd::StreamEnd;
+            case IRawInflater::TResult::DataError:
+                return TInflateEnd::DataError;
+            case IRawInflater::TResult::OutputFull:
+                return std::nullopt;
+            case IRawInflater::TResult::NeedInput:
                 break;
             }
-            if ((result != Z_OK && result != Z_BUF_ERROR)
-                || (result == Z_BUF_ERROR && stream->avail_in > 0 && stream->avail_out > 0)) {
-                // What this piece produced is dropped with the error.
-                out.giveBack(buffer);
-                return UnpackReadError;
-            }
+            // The inflater keeps no pointer into input it has used up.
+            ReturnPiece();
+            m_piece = m_input.Next();
+            if (!m_piece.Data)
+                return m_input.ReadFailed() ? TInflateEnd::ReadError : TInflateEnd::CutShort;
+            m_inflater.SetInput(m_piece.Data, m_piece.Length);
         }
-        const qint64 produced = UnpackBufferSize - stream->avail_out;
-        out.submit(buffer, produced);
-        if (produced < UnpackBufferSize)
-            break;
     }
-    if (monitor)
-        monitor->progress(source.done(), total);
-    return UnpackOk;
+    void ReturnPiece()
+    {
+        if (m_piece.Data)
+            m_input.GiveBack(m_piece);
+        m_piece = {};
+    }
+    TInflateEnd Finish(TInflateEnd end)
+    {
+        ReturnPiece();
+        foundation::ReportProgress(m_monitor, m_input.Done(), m_total);
+        return end;
+    }
+
+    TReadAhead &m_input;
+    IRawInflater &m_inflater;
+    TWriteBehind &m_output;
+    foundation::IProgressMonitor *const m_monitor;
+    const qint64 m_total;
+    TPiece m_piece;
+};
+
+struct TInflateOutcome
+{
+    TInflateEnd End = TInflateEnd::StreamEnd;
+    int WriteCode = UnpackOk;
+};
+
+// Inflates the reader's input into dest; checksum and size are updated.
+TInflateOutcome InflateInput(TReadAhead &input, QIODevice *dest, bool withChecksum,
+                             quint32 &checksum, qint64 &uncompressedSize,
+                             const TUnpackOptions &options, qint64 total)
+{
+    const std::unique_ptr<IRawInflater> inflater = packprobe::NewRawInflater(options.Backend);
+    if (!inflater)
+        return {TInflateEnd::DataError, UnpackOk};
+    TWriteBehind output(dest, options.Backend, withChecksum, checksum);
+    TInflateOutcome outcome;
+    outcome.End = TInflateRun(input, *inflater, output, options.Monitor, total).Run();
+    output.Finish();
+    checksum = output.Checksum();
+    uncompressedSize += output.Written();
+    outcome.WriteCode = output.Code();
+    return outcome;
 }
 
-int InflateSource(TDeflateSource &source, QIODevice *dest, bool withChecksum, quint32 &checksum,
-                  qint64 &uncompressedSize, IUnpackMonitor *monitor, qint64 total)
+int InflateCode(const TInflateOutcome &outcome)
 {
-    TOutputPipe out(dest, withChecksum, checksum);
-    const int inflateCode = InflateInto(source, out, monitor, total);
-    out.finish();
-    checksum = out.checksum();
-    uncompressedSize += out.written();
-    return inflateCode != UnpackOk ? inflateCode : out.code();
+    switch (outcome.End) {
+    case TInflateEnd::StreamEnd:
+    case TInflateEnd::CutShort:
+        return outcome.WriteCode;
+    case TInflateEnd::DataError:
+    case TInflateEnd::ReadError:
+        return UnpackReadError;
+    case TInflateEnd::Cancelled:
+        return UnpackUserBreak;
+    case TInflateEnd::WriteFailed:
+        return outcome.WriteCode;
+    }
+    return UnpackReadError;
 }
 
 // Reads the container header with the stored key mode first (when the header
@@ -467,25 +421,72 @@ bool BeginContainer(QIODevice &gz, TEncryption &crypt, qint32 storedMode, qint64
     return false;
 }
 
-int DecryptAndInflate(QIODevice &gz, QIODevice &out, TEncryption &crypt, qint32 storedMode,
+int DecryptAndInflate(QIODevice &gz, QIODevice *out, TEncryption &crypt, qint32 storedMode,
                       qint64 start, qint64 dataLength, qint64 &uncompressedSize,
-                      IUnpackMonitor *monitor)
+                      const TUnpackOptions &options)
 {
     if (!BeginContainer(gz, crypt, storedMode, start, dataLength))
         return UnpackDecryptError;
     const qint64 headerSize = crypt.GetHeaderSize();
     const qint64 cipherLength = dataLength - headerSize - crypt.GetTrailerSize();
-    TReadAheadSource source(gz, &crypt, cipherLength, headerSize);
+    TReadAhead input(gz, &crypt, cipherLength, headerSize);
     quint32 unusedChecksum = 0;
-    const int inflateCode = InflateSource(source, &out, false, unusedChecksum, uncompressedSize,
-                                          monitor, dataLength);
-    if (inflateCode == UnpackUserBreak) {
-        source.cancel();
-        source.finish(nullptr, dataLength);
+    const TInflateOutcome outcome =
+        InflateInput(input, out, false, unusedChecksum, uncompressedSize, options, dataLength);
+    if (outcome.End == TInflateEnd::Cancelled)
         return UnpackUserBreak;
+    // Whatever inflate made of it, the code decides whether the data can be
+    // trusted: the rest of the container is read and authenticated.
+    if (!input.Drain(options.Monitor, dataLength))
+        return UnpackUserBreak;
+    if (!input.Authenticated())
+        return UnpackDecryptError;
+    return InflateCode(outcome);
+}
+
+// Opens the gz file for shared reading (nullptr when it cannot be opened)
+// and clears the results.
+std::unique_ptr<TExtFileDevice> OpenGz(const QString &gzName, quint32 &checksum,
+                                       qint64 &compressedSize, qint64 &uncompressedSize)
+{
+    checksum = 0;
+    compressedSize = 0;
+    uncompressedSize = 0;
+    try {
+        return std::make_unique<TExtFileDevice>(LongPathName(gzName), fmOpenRead | fmShareDenyNone);
+    } catch (const EExtFileStreamError &) {
+        return nullptr;
     }
-    const int containerCode = source.finish(monitor, dataLength);
-    return containerCode != UnpackOk ? containerCode : inflateCode;
+}
+
+int UnpackOpened(TExtFileDevice &gz, QIODevice *dest, TEncryption *encryption, quint32 &checksum,
+                 qint64 &compressedSize, qint64 &uncompressedSize, const TUnpackOptions &options)
+{
+    // The header was read before; a file that changed since then is
+    // reported as unreadable instead of being inflated from a wrong place.
+    TGzFileInfo info;
+    if (!GetGzInfo(gz, info))
+        return UnpackReadError;
+
+    const qint64 start = gz.pos();
+    const qint64 dataLength = qMax<qint64>(gz.size() - start - 8, 0);
+    int code = UnpackOk;
+    if (!encryption) {
+        TReadAhead input(gz, nullptr, dataLength, 0);
+        code = InflateCode(
+            InflateInput(input, dest, true, checksum, uncompressedSize, options, dataLength));
+    } else {
+        code = DecryptAndInflate(gz, dest, *encryption, info.EncMode, start, dataLength,
+                                 uncompressedSize, options);
+        checksum = 0;
+    }
+    if (code == UnpackDecryptError || code == UnpackUserBreak) {
+        uncompressedSize = 0;
+        checksum = 0;
+    }
+    if (code == UnpackOk)
+        compressedSize = gz.pos() - start;
+    return code;
 }
 
 } // namespace
@@ -498,60 +499,50 @@ int KeyModeFromPassword(const QByteArray &password)
 }
 
 int InflateToStream(QIODevice &source, QIODevice *dest, quint32 &checksum, qint64 compressedLength,
-                    qint64 &uncompressedSize, IUnpackMonitor *monitor)
+                    qint64 &uncompressedSize, const TUnpackOptions &options)
 {
-    TReadAheadSource input(source, nullptr, compressedLength > 0 ? compressedLength : -1, 0);
-    return InflateSource(input, dest, true, checksum, uncompressedSize, monitor,
-                         qMax<qint64>(compressedLength, 0));
+    TReadAhead input(source, nullptr, compressedLength > 0 ? compressedLength : -1, 0);
+    const TInflateOutcome outcome = InflateInput(input, dest, true, checksum, uncompressedSize,
+                                                 options, qMax<qint64>(compressedLength, 0));
+    return InflateCode(outcome);
+}
+
+int UnpackGzData(const QString &gzName, QIODevice *dest, TEncryption *encryption,
+                 quint32 &checksum, qint64 &compressedSize, qint64 &uncompressedSize,
+                 const TUnpackOptions &options)
+{
+    const std::unique_ptr<TExtFileDevice> gz = OpenGz(gzName, checksum, compressedSize, uncompressedSize);
+    if (!gz)
+        return UnpackOpenError;
+    return UnpackOpened(*gz, dest, encryption, checksum, compressedSize, uncompressedSize, options);
 }
 
 int UnpackGzFile(const QString &gzName, const QString &outName, TEncryption *encryption,
                  quint32 &checksum, qint64 &compressedSize, qint64 &uncompressedSize,
-                 IUnpackMonitor *monitor)
+                 const TUnpackOptions &options)
 {
-    checksum = 0;
-    compressedSize = 0;
-    uncompressedSize = 0;
-
-    std::unique_ptr<TExtFileDevice> gz;
-    try {
-        gz = std::make_unique<TExtFileDevice>(LongPathName(gzName), fmOpenRead | fmShareDenyNone);
-    } catch (const EExtFileStreamError &) {
+    const std::unique_ptr<TExtFileDevice> gz = OpenGz(gzName, checksum, compressedSize, uncompressedSize);
+    if (!gz)
         return UnpackOpenError;
-    }
-    // The header was read before; a file that changed since then is
-    // reported as unreadable instead of being inflated from a wrong place.
-    TGzFileInfo info;
-    if (!GetGzInfo(*gz, info))
-        return UnpackReadError;
-
     std::unique_ptr<TExtFileDevice> out;
     try {
         out = std::make_unique<TExtFileDevice>(LongPathName(outName), fmCreate, ScratchFileRights);
     } catch (const EExtFileStreamError &) {
         return UnpackCreateError;
     }
-
-    const qint64 start = gz->pos();
-    const qint64 dataLength = gz->size() - start - 8;
-    int code = UnpackOk;
-    if (!encryption) {
-        TReadAheadSource input(*gz, nullptr, qMax<qint64>(dataLength, 0), 0);
-        code = InflateSource(input, out.get(), true, checksum, uncompressedSize, monitor,
-                             qMax<qint64>(dataLength, 0));
-    } else {
-        code = DecryptAndInflate(*gz, *out, *encryption, info.EncMode, start, dataLength,
-                                 uncompressedSize, monitor);
-        checksum = 0;
-    }
-
-    if (code == UnpackDecryptError || code == UnpackUserBreak) {
-        // Unauthenticated or unfinished data is never left behind.
+    const int code = UnpackOpened(*gz, out.get(), encryption, checksum, compressedSize,
+                                  uncompressedSize, options);
+    // Unauthenticated or unfinished data is never left behind.
+    if (code == UnpackDecryptError || code == UnpackUserBreak)
         out->truncate(0);
-        uncompressedSize = 0;
-        checksum = 0;
-    }
-    if (code == UnpackOk)
-        compressedSize = gz->pos() - start;
     return code;
+}
+
+bool WriteFailedForSpace(const QIODevice &device)
+{
+    if (const auto *file = dynamic_cast<const QFileDevice *>(&device))
+        return file->error() == QFileDevice::ResourceError;
+    if (const auto *file = dynamic_cast<const TExtFileDevice *>(&device))
+        return IsDiskFullError(file->lastErrorNumber());
+    return false;
 }

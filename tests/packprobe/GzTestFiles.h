@@ -47,11 +47,11 @@ inline QByteArray FixedHeader(quint8 flags, quint32 mtime = 0, quint8 os = 3, qu
     return h;
 }
 
-// Raw deflate data of the bytes (level 6).
-inline QByteArray RawDeflate(const QByteArray &data, int level = 6)
+// Raw deflate data of the bytes (level 6), ended with a final block.
+inline QByteArray RawDeflate(const QByteArray &data, int level = 6, int strategy = Z_DEFAULT_STRATEGY)
 {
     z_stream s{};
-    deflateInit2(&s, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    deflateInit2(&s, level, Z_DEFLATED, -MAX_WBITS, 8, strategy);
     QByteArray out(int(deflateBound(&s, uLong(data.size()))) + 16, Qt::Uninitialized);
     s.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
     s.avail_in = uInt(data.size());
