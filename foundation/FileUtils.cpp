@@ -21,6 +21,13 @@ EExtFileStreamError::EExtFileStreamError(const QString &msg, int error)
 {
 }
 
+QString foundation::ErrorMessageOf(const std::exception &error)
+{
+    if (const auto *fileError = dynamic_cast<const EExtFileStreamError *>(&error))
+        return fileError->message();
+    return QString::fromLocal8Bit(error.what());
+}
+
 QString EExtFileStreamError::FormatTranslated(const char *text, const TFormatArgs &args)
 {
     return SafeFormatArgs(Translate(text), args);

@@ -46,6 +46,12 @@ private:
     QString FMessage;
 };
 
+namespace foundation {
+// The text an error shows the user: the message of a file error (with the
+// system's reason), else the exception's own text.
+QString ErrorMessageOf(const std::exception &error);
+} // namespace foundation
+
 // The error of CopyFileData.
 class ECopyError : public EExtFileStreamError
 {

@@ -1,6 +1,7 @@
 #include "foundation/InitProg.h"
 #include "foundation/LangUtils.h"
 #include "mailmend/core/CommandLine.h"
+#include "mailmend/gui/WindowMode.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -37,19 +38,17 @@ int main(int argc, char **argv)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     InitProgram(QString(), QString(), {QLatin1String(RuntimeTextDomain), QLatin1String(UnitsTextDomain)},
                 arguments);
-    QCoreApplication app(argc, argv);
-
-    std::signal(SIGINT, OnInterrupt);
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-    QTextStream in(stdin);
-    TCommandLineIo io{out, err, in, MAILMEND_ISATTY(0) != 0, {}, [] { return CancelSignal != 0; }};
-    const int result = RunCommandLine(arguments, io);
-    if (result != NoCommandLineMode)
-        return result;
-
-    // The window comes with a later version; until then only the command line.
-    err << Translate("The window of Mailmend is not available in this build. Use --help to see the command line.")
-        << '\n';
-    return ExitUsage;
+    {
+        QCoreApplication app(argc, argv);
+        std::signal(SIGINT, OnInterrupt);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        QTextStream in(stdin);
+        TCommandLineIo io{out, err, in, MAILMEND_ISATTY(0) != 0, {}, [] { return CancelSignal != 0; }};
+        const int result = RunCommandLine(arguments, io);
+        if (result != NoCommandLineMode)
+            return result;
+        std::signal(SIGINT, SIG_DFL);
+    }
+    return mailmend::RunWindowMode(argc, argv, ThunderbirdFolderOption(arguments));
 }

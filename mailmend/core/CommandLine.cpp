@@ -4,6 +4,7 @@
 #include "foundation/StringUtils.h"
 #include "mailmend/core/MailRecovery.h"
 #include "mailmend/core/ProfilesIni.h"
+#include "mailmend/core/RecoveryRun.h"
 #include "mailmend/core/Thunderbird.h"
 
 #include <QFileInfo>
@@ -137,13 +138,6 @@ private:
     const TOptions &FOptions;
 };
 
-QString ErrorMessageOf(const std::exception &e)
-{
-    if (const auto *file = dynamic_cast<const EExtFileStreamError *>(&e))
-        return file->message();
-    return QString::fromLocal8Bit(e.what());
-}
-
 int ListProfiles(const TOptions &options, TCommandLineIo &io)
 {
     TThunderbirdFiles files(FindThunderbirdFolder(options.Thunderbird));
@@ -174,7 +168,7 @@ int Scan(const TOptions &options, TCommandLineIo &io)
         } catch (const EMailFolderCancelled &) {
             return ExitCancelled;
         } catch (const std::exception &e) {
-            io.Err << ErrorMessageOf(e) << '\n';
+            io.Err << foundation::ErrorMessageOf(e) << '\n';
             result = ExitFailed;
         }
     }
@@ -193,7 +187,7 @@ int Recover(const TOptions &options, TCommandLineIo &io)
     for (const QString &folder : options.Folders) {
         const QString path = QFileInfo(folder).absoluteFilePath();
         try {
-            const qint64 result = RecoverMailFolder(path, prompter);
+            const qint64 result = mailmend::RecoverFolderFile(path, prompter);
             if (result >= 1) {
                 io.Out << RecoveredMessageLine(path, result) << '\n';
             } else if (result == RecoveryCancelled) {
@@ -203,7 +197,7 @@ int Recover(const TOptions &options, TCommandLineIo &io)
                 return ExitFailed;
             }
         } catch (const std::exception &e) {
-            io.Err << ErrorMessageOf(e) << '\n';
+            io.Err << foundation::ErrorMessageOf(e) << '\n';
             return ExitFailed;
         }
         io.Out << Qt::flush;
@@ -216,7 +210,7 @@ int Recover(const TOptions &options, TCommandLineIo &io)
 QString CommandLineUsage()
 {
     return Translate("Usage:\n"
-                     "  mailmend                                 open the window\n"
+                     "  mailmend [--thunderbird DIR]             open the window\n"
                      "  mailmend --list-profiles [--thunderbird DIR]\n"
                      "                                           list Thunderbird's profiles (* = default)\n"
                      "  mailmend --scan FOLDER...                count the deleted mails of mail folder files\n"
@@ -226,6 +220,11 @@ QString CommandLineUsage()
                      "                                           its first button\n"
                      "Common options: --help, --version, -lang:CODE, -ini:PATH, -portable\n"
                      "Exit status: 0 done, 1 error or Thunderbird still running, 2 bad usage, 3 cancelled\n");
+}
+
+QString ThunderbirdFolderOption(const QStringList &arguments)
+{
+    return ParseArguments(arguments).Thunderbird;
 }
 
 int RunCommandLine(const QStringList &arguments, TCommandLineIo &io)

@@ -41,3 +41,6 @@ inline constexpr int NoCommandLineMode = -1;
 int RunCommandLine(const QStringList &arguments, TCommandLineIo &io);
 
 QString CommandLineUsage();
+
+// The folder given with --thunderbird (the window takes it too); empty when none.
+QString ThunderbirdFolderOption(const QStringList &arguments);

@@ -19,6 +19,12 @@ public:
     // a Cancel button; returns the index of the chosen button, or -1 for
     // Cancel or a closed dialog.
     virtual int Choose(const QString &message, const QStringList &buttons) = 0;
+    // As Choose, with the keyboard focus on the button of index focusButton
+    // (the safe answer) instead of Cancel.
+    virtual int ChooseWithFocus(const QString &message, const QStringList &buttons, int focusButton)
+    {
+        return Choose(message, buttons);
+    }
     // Whether Thunderbird runs and may write folderFile.
     virtual bool IsThunderbirdRunning(const QString &folderFile) = 0;
     // Whether the recovered mails are to be marked as unread, asked at the
