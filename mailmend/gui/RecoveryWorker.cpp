@@ -128,7 +128,9 @@ bool TRecoveryWorker::Start(const QStringList &paths, bool markUnread, TRunningT
         return false;
     FRunning = true;
     FCancelRequested = false;
+    // A run cancelled before its task started never sets the outcome.
     auto outcome = std::make_shared<TRunOutcome>();
+    outcome->End = TRunEnd::Cancelled;
     FOutcome = outcome;
     QFuture<void> future = QtConcurrent::run(
         [this, paths, markUnread, isRunning = std::move(isRunning), outcome](QPromise<void> &promise) {
@@ -180,6 +182,10 @@ int TRecoveryWorker::Answer(const QString &message, const QStringList &buttons, 
 
 void TRecoveryWorker::WatcherProgress(int value)
 {
+    // The watcher reports the state it finds when it is connected (nothing
+    // done yet, no text); only the worker's own steps are shown.
+    if (FWatcher.progressText().isEmpty())
+        return;
     Q_EMIT ProgressChanged(FWatcher.progressText(), value % StepRange);
 }
 

@@ -27,9 +27,9 @@ public:
 class RecoveryWorkerTest : public TempDirTest
 {
 protected:
-    // A folder big enough for many progress steps: 40000 mails, the first
-    // one deleted.
-    QString BigFolder() { return writeFile(QStringLiteral("Big"), MailFolderText(1, 40000)); }
+    // A folder big enough for many progress steps (about 20 MB), the first
+    // mail deleted.
+    QString BigFolder() { return writeFile(QStringLiteral("Big"), MailFolderText(1, 200000)); }
 
     TFixedAnswers Questions;
     TRecoveryWorker Worker{Questions};
@@ -78,11 +78,16 @@ TEST_F(RecoveryWorkerTest, CancelDuringTheScanLeavesTheFolderUntouched)
 {
     const QString folder = BigFolder();
     const QByteArray before = readFile(folder);
-    QObject::connect(&Worker, &TRecoveryWorker::ProgressChanged, [this] { Worker.Cancel(); });
+    // Cancel once the scan is under way and has read part of the folder.
+    QObject::connect(&Worker, &TRecoveryWorker::ProgressChanged, [this](const QString &text, int perMille) {
+        if (text.startsWith(QStringLiteral("Reading")) && perMille > 0)
+            Worker.Cancel();
+    });
     ASSERT_TRUE(Worker.Start({folder}, false, [](const QString &) { return false; }));
     ASSERT_TRUE(Finished());
     EXPECT_EQ(Outcome->End, mailmend::TRunEnd::Cancelled);
     EXPECT_EQ(Questions.Asked, 0);
+    ASSERT_FALSE(Progress.isEmpty());
     EXPECT_EQ(readFile(folder), before);
     EXPECT_FALSE(Worker.IsRunning());
 }
