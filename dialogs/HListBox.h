@@ -6,6 +6,7 @@
 // drop-down list is such a history.
 
 #include <QComboBox>
+#include <QMenu>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -17,7 +18,6 @@
 
 class QAction;
 class QActionGroup;
-class QMenu;
 
 // Caption of the menu item for entry `index` (0-based): the number index + 1
 // in upper-case hexadecimal, one digit wide for the first fifteen entries

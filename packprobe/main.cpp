@@ -1,6 +1,7 @@
 // Entry point of packprobe: the report on the command line, the window
 // otherwise.
 #include "packprobe/core/PackprobeCli.h"
+#include "packprobe/gui/PackprobeWindow.h"
 
 #include "foundation/InitProg.h"
 #include "foundation/LangUtils.h"
@@ -29,22 +30,11 @@ void StartProgram(const QStringList &arguments)
                 arguments);
 }
 
-// The window is not part of this build yet: say so instead of doing nothing.
-int RunWindow(const TCliOptions &, QTextStream &err)
-{
-    err << Translate("The window of packprobe is not available in this build; use --report FILE.")
-        << '\n'
-        << UsageText();
-    err.flush();
-    return ExitUsage;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
 {
     const QStringList arguments = ArgumentList(argc, argv);
-    QCoreApplication app(argc, argv);
     StartProgram(arguments);
 
     QTextStream out(stdout);
@@ -65,8 +55,10 @@ int main(int argc, char **argv)
         return ExitSuccess;
     }
     if (options.Report) {
+        QCoreApplication app(argc, argv);
         TConsolePasswordProvider passwords(options.PasswordStdin);
         return RunReport(options, passwords, out, err);
     }
-    return RunWindow(options, err);
+    // Only the window needs a display and an application object with a GUI.
+    return packprobe::RunPackprobeWindow(argc, argv, options.File);
 }
