@@ -1,6 +1,6 @@
 #include "packprobe/gui/AnalysisJob.h"
 
-#include "packprobe/core/GzUnpack.h"
+#include "foundation/Progress.h"
 
 #include "dialogs/HandlerGuard.h"
 
@@ -35,7 +35,7 @@ private:
 
 // Progress into the promise, cancellation from the job's flag (a cancelled
 // future would drop the report that says the user stopped it).
-class TAnalysisJob::TMonitor final : public IUnpackMonitor
+class TAnalysisJob::TMonitor final : public foundation::IProgressMonitor
 {
 public:
     TMonitor(QPromise<TAnalysisReport> &promise, const std::atomic_bool &cancel)
@@ -43,13 +43,13 @@ public:
     {
     }
 
-    void progress(qint64 bytesDone, qint64 total) override
+    void Progress(qint64 done, qint64 total) override
     {
         if (total > 0)
-            FPromise.setProgressValue(int(qBound(qint64(0), bytesDone * ProgressRange / total,
-                                                         qint64(ProgressRange))));
+            FPromise.setProgressValue(
+                int(qBound(qint64(0), done * ProgressRange / total, qint64(ProgressRange))));
     }
-    bool cancelRequested() override { return FCancel.load(); }
+    bool CancelRequested() const override { return FCancel.load(); }
 
 private:
     QPromise<TAnalysisReport> &FPromise;
