@@ -15,6 +15,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -46,6 +48,33 @@ QString PromptForLabel(const QString &prompt)
         line.replace(QLatin1Char('\n'), QLatin1Char(' '));
     }
     return lines.join(QLatin1Char('\n'));
+}
+
+// The paste button's glyph: the theme's where there is one, else a drawn
+// clipboard.
+QIcon PasteGlyph()
+{
+    const QIcon themed = QIcon::fromTheme(QStringLiteral("edit-paste"));
+    if (!themed.isNull())
+        return themed;
+    QPixmap picture(24, 24);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(0x6b, 0x4a, 0x2b), 1));
+    painter.setBrush(QColor(0xb0, 0x7d, 0x4a));
+    painter.drawRoundedRect(QRectF(4.5, 3.5, 15, 19), 2, 2);
+    painter.setPen(QPen(QColor(0x88, 0x88, 0x88), 1));
+    painter.setBrush(Qt::white);
+    painter.drawRect(QRectF(7.5, 6.5, 9, 13));
+    painter.setPen(QPen(QColor(0x9a, 0x9a, 0x9a), 1));
+    for (int y = 10; y <= 16; y += 3)
+        painter.drawLine(QPointF(9.5, y + 0.5), QPointF(14.5, y + 0.5));
+    painter.setPen(QPen(QColor(0x55, 0x55, 0x55), 1));
+    painter.setBrush(QColor(0xc8, 0xc8, 0xc8));
+    painter.drawRoundedRect(QRectF(8.5, 1.5, 7, 4), 1, 1);
+    painter.end();
+    return QIcon(picture);
 }
 
 void WipeText(QString &text)
@@ -109,8 +138,8 @@ TPasswordDialog::TPasswordDialog(QWidget *parent)
     bbPaste = new QToolButton(pnInput);
     bbPaste->setObjectName(QStringLiteral("bbPaste"));
     bbPaste->setToolTip(Translate("Paste from clipboard"));
-    bbPaste->setIcon(QIcon::fromTheme(QStringLiteral("edit-paste"),
-                                      style()->standardIcon(QStyle::SP_DialogOpenButton)));
+    bbPaste->setIcon(PasteGlyph());
+    bbPaste->setIconSize(QSize(20, 20));
     bbPaste->setFocusPolicy(Qt::TabFocus);
     connect(bbPaste, &QToolButton::clicked, this, &TPasswordDialog::bbPasteClick);
 
