@@ -1,3 +1,4 @@
+#include "dialogs/DisplayCheck.h"
 #include "dialogs/gallery/Gallery.h"
 
 #include <QApplication>
@@ -24,6 +25,10 @@ static int printUsage(QTextStream &out)
 
 int main(int argc, char **argv)
 {
+    if (!dialogs::DisplayAvailable()) {
+        QTextStream(stderr) << "dialog-gallery: " << dialogs::NoDisplayText() << '\n';
+        return 2;
+    }
     QApplication app(argc, argv);
     QStringList args = QApplication::arguments();
     args.removeFirst();

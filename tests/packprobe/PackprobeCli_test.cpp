@@ -142,6 +142,7 @@ protected:
     int run(const QStringList &arguments, const QByteArray &input = {})
     {
         QProcess process;
+        process.setProcessEnvironment(environment);
         process.start(program, arguments);
         process.write(input);
         process.closeWriteChannel();
@@ -151,6 +152,7 @@ protected:
         return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     }
     QString program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     QByteArray out;
     QByteArray err;
 };
@@ -180,6 +182,13 @@ TEST_F(ProgramTest, UsageErrorsHelpAndNoWindow)
     EXPECT_TRUE(out.contains("--report FILE"));
     EXPECT_EQ(run({"--version"}), ExitSuccess);
     EXPECT_TRUE(out.contains(MP_VERSION));
+    // Without a display the window is not tried: one line and bad usage.
+    for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        environment.remove(QString::fromLatin1(name));
     EXPECT_EQ(run({}), ExitUsage);
+    EXPECT_TRUE(err.startsWith("packprobe: No display")) << err.toStdString();
+    EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
+    EXPECT_EQ(run({path("some.gz")}), ExitUsage);
+    environment = QProcessEnvironment::systemEnvironment();
     EXPECT_EQ(run({"-lang:de", "--report", path("missing.gz")}), ExitAnalysisError);
 }
