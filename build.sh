@@ -34,7 +34,8 @@ install_packages() {
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-jobs() { nproc 2>/dev/null || echo 2; }
+# Parallel compile jobs (a function named "jobs" would hide the shell builtin).
+job_count() { nproc 2>/dev/null || echo 2; }
 
 # ccache (when installed) shares compiled objects between build folders and
 # between clones: paths below the source folder are hashed relative to it.
@@ -43,7 +44,7 @@ export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
 configure_and_build() {
     local preset=$1
     cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" -j "$(jobs)"
+    cmake --build --preset "$preset" -j "$(job_count)"
 }
 
 cmd=${1:-test}
@@ -55,7 +56,8 @@ case "$cmd" in
         configure_and_build "$preset"
         log=build/$preset/ctest.log
         status=0
-        ctest --preset "$preset" -j "$(jobs)" >"$log" 2>&1 || status=$?
+        # The test preset sets the number of parallel tests.
+        ctest --preset "$preset" >"$log" 2>&1 || status=$?
         # The full log stays in $log; show the failures and CTest's summary.
         sed -n '/tests passed\|tests failed/,$p' "$log"
         if [ $status -ne 0 ]; then
@@ -71,7 +73,7 @@ case "$cmd" in
     demo)
         install_packages "${PACKAGES[@]}"
         cmake --preset release >/dev/null
-        cmake --build --preset release -j "$(jobs)" --target mailmend packprobe catalogues
+        cmake --build --preset release -j "$(job_count)" --target mailmend packprobe catalogues
         exec ./demo/run-demo.sh build/release/bin
         ;;
     bench)
