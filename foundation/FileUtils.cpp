@@ -188,50 +188,75 @@ namespace {
     throw ECopyError::CreateResFmt(text, error, QDir::toNativeSeparators(name));
 }
 
-// Removes the temporary destination on every way out unless the copy
-// completed and renamed it. It must be declared before the stream that writes
-// the file: Windows cannot delete a file that is still open, so the stream has
-// to be closed first.
-class TTempFileGuard
+// A new file beside target that takes target's name only when complete
+// (Commit). It is removed on every other way out. The object must be declared
+// before the stream that writes the file: Windows cannot delete a file that is
+// still open, so the stream has to be closed first.
+class TReplacement
 {
 public:
-    TTempFileGuard() = default;
-    ~TTempFileGuard()
+    TReplacement() = default;
+    ~TReplacement()
     {
-        if (!FName.isEmpty())
-            RemoveFileQuietly(FName);
+        if (!FTempName.isEmpty())
+            RemoveFileQuietly(FTempName);
     }
-    TTempFileGuard(const TTempFileGuard &) = delete;
-    TTempFileGuard &operator=(const TTempFileGuard &) = delete;
-    // Takes charge of a file this copy has created.
-    void Arm(const QString &name) { FName = name; }
-    void Release() { FName.clear(); }
+    TReplacement(const TReplacement &) = delete;
+    TReplacement &operator=(const TReplacement &) = delete;
+
+    // Creates the hidden file under a name nobody uses, with the permissions
+    // (and, where allowed, the owner) of the file it will replace; raises
+    // EExtFileStreamError.
+    std::unique_ptr<TExtFileStream> Create(const QString &target)
+    {
+        std::unique_ptr<TExtFileStream> stream = CreateTempBeside(target, FTempName);
+        FTarget = target;
+        InheritFileSecurity(target, *stream);
+        return stream;
+    }
+
+    const QString &TempName() const { return FTempName; }
+
+    // Gives the closed file the target's name; 0 or the error number. An
+    // existing target is made replaceable only now, so that a failure before
+    // leaves it exactly as it was.
+    qint32 Commit()
+    {
+        if (const qint32 error = PrepareReplace(FTarget))
+            return error;
+        if (const qint32 error = ReplaceFile(FTempName, FTarget))
+            return error;
+        FTempName.clear();
+        SyncFolderOf(FTarget);
+        return 0;
+    }
 
 private:
-    QString FName;
-};
-
-// Creates a new, hidden file beside target under a name nobody uses. The
-// target's name is shortened so that the temporary name stays within the
-// file systems' 255-byte limit.
-std::unique_ptr<TExtFileStream> CreateTempBeside(const QString &target, QString &tempName)
-{
-    const QFileInfo info(target);
-    QString stem = info.fileName().left(64);
-    if (!stem.isEmpty() && stem.back().isHighSurrogate())
-        stem.chop(1);
-    for (int attempt = 0;; ++attempt) {
-        const QString suffix = QString::number(QRandomGenerator::global()->generate64(), 36);
-        tempName = info.dir().filePath(QLatin1Char('.') + stem + QLatin1Char('.') + suffix
-                                       + QStringLiteral(".part"));
-        try {
-            return TExtFileStream::CreateNew(tempName);
-        } catch (const EExtFileStreamError &e) {
-            if (e.ErrorCode != FileExistsError || attempt >= 16)
-                throw;
+    // The target's name is shortened so that the temporary name stays within
+    // the file systems' 255-byte limit.
+    static std::unique_ptr<TExtFileStream> CreateTempBeside(const QString &target, QString &tempName)
+    {
+        const QFileInfo info(target);
+        QString stem = info.fileName().left(64);
+        if (!stem.isEmpty() && stem.back().isHighSurrogate())
+            stem.chop(1);
+        for (int attempt = 0;; ++attempt) {
+            const QString suffix = QString::number(QRandomGenerator::global()->generate64(), 36);
+            tempName = info.dir().filePath(QLatin1Char('.') + stem + QLatin1Char('.') + suffix
+                                           + QStringLiteral(".part"));
+            try {
+                return TExtFileStream::CreateNew(tempName);
+            } catch (const EExtFileStreamError &e) {
+                tempName.clear();
+                if (e.ErrorCode != FileExistsError || attempt >= 16)
+                    throw;
+            }
         }
     }
-}
+
+    QString FTarget;
+    QString FTempName;
+};
 
 quint16 CopyAttributes(const QString &source, qint32 attributes)
 {
@@ -291,18 +316,14 @@ void CopyFileData(const QString &source, const QString &destination, qint32 attr
     const bool inPlace = IsSpecialFile(target);
     if (QFileInfo(target).isDir())
         RaiseCopyError(N_("Error creating \"%s\""), destination, FolderInTheWayError);
-    QString tempName;
-    TTempFileGuard tempGuard;
+    TReplacement replacement;
     std::unique_ptr<TExtFileStream> output;
     try {
         output = inPlace ? std::make_unique<TExtFileStream>(target, fmCreate)
-                         : CreateTempBeside(target, tempName);
+                         : replacement.Create(target);
     } catch (const EExtFileStreamError &e) {
         RaiseCopyError(N_("Error creating \"%s\""), destination, e.ErrorCode);
     }
-    tempGuard.Arm(tempName);
-    if (!inPlace)
-        InheritFileSecurity(target, *output);
 
     CopyContents(*input, *output, buffer, source, destination);
     input.reset();
@@ -316,18 +337,41 @@ void CopyFileData(const QString &source, const QString &destination, qint32 attr
     if (inPlace)
         return; // a device keeps its own time and permissions
 
-    if (const qint32 error = SetFileTimeStamp(tempName, time, true))
+    if (const qint32 error = SetFileTimeStamp(replacement.TempName(), time, true))
         RaiseCopyError(N_("Error setting timestamps of \"%s\""), destination, error);
-    if (const qint32 error = SetFileAttributesOf(tempName, attr))
+    if (const qint32 error = SetFileAttributesOf(replacement.TempName(), attr))
         RaiseCopyError(N_("Error setting attributes of \"%s\""), destination, error);
-    // An existing destination is made replaceable only now, so that a failed
-    // copy leaves it exactly as it was.
-    if (const qint32 error = PrepareReplace(target))
+    if (const qint32 error = replacement.Commit())
         RaiseCopyError(N_("Error creating \"%s\""), destination, error);
-    if (const qint32 error = ReplaceFile(tempName, target))
-        RaiseCopyError(N_("Error creating \"%s\""), destination, error);
-    tempGuard.Release();
-    SyncFolderOf(target);
+}
+
+qint32 WriteFileAtomically(const QString &name, const QByteArray &data)
+{
+    const QString target = CopyTargetOf(name);
+    if (QFileInfo(target).isDir())
+        return FolderInTheWayError;
+    TReplacement replacement;
+    std::unique_ptr<TExtFileStream> output;
+    try {
+        output = replacement.Create(target);
+    } catch (const EExtFileStreamError &e) {
+        return e.ErrorCode;
+    }
+    for (qsizetype done = 0; done < data.size();) {
+        const qint32 count = qint32(qMin<qsizetype>(data.size() - done, DefaultCopyBufferSize));
+        qint32 written = 0;
+        if (const qint32 error = output->Write(data.constData() + done, count, written))
+            return error;
+        if (written < count)
+            return DiskFullError;
+        done += written;
+    }
+    if (const qint32 error = output->Flush())
+        return error;
+    if (const qint32 error = output->Close())
+        return error;
+    output.reset();
+    return replacement.Commit();
 }
 
 // ---------------------------------------------------------------------------

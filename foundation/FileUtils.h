@@ -2,6 +2,7 @@
 
 #include "foundation/StringUtils.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
@@ -18,6 +19,10 @@
 
 // ---------------------------------------------------------------------------
 // Errors
+
+// The system's text for an error number; for 0 the platform's text for
+// success.
+QString SystemErrorText(int error);
 
 // A failure to open, create or copy a file: the message (already translated
 // and formatted) and the operating system's error number.
@@ -260,6 +265,15 @@ inline constexpr qint32 DefaultCopyBufferSize = 256 * 1024;
 // does nothing.
 void CopyFileData(const QString &source, const QString &destination, qint32 attributes = -1,
                   qint32 bufferSize = DefaultCopyBufferSize);
+
+// Writes data to the file name under a temporary name in its folder, flushes
+// it to the storage device and only then gives it the name, so that the file
+// holds at every moment either its complete old or its complete new contents.
+// A symbolic link is followed (its target is replaced); the new file keeps
+// the permissions (and, where allowed, the owner) of the file it replaces.
+// 0 or the error number; on failure the file is unchanged and no temporary
+// file is left behind.
+qint32 WriteFileAtomically(const QString &name, const QByteArray &data);
 
 // ---------------------------------------------------------------------------
 // Links, shortcuts, recycle bin

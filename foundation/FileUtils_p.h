@@ -15,9 +15,6 @@ extern const int DiskFullError;     // ENOSPC / ERROR_DISK_FULL
 extern const int FileExistsError;   // EEXIST / ERROR_FILE_EXISTS
 extern const int FolderInTheWayError; // EISDIR / ERROR_ACCESS_DENIED: a file name taken by a folder
 
-// The system's text for an error number.
-QString SystemErrorText(int error);
-
 // Full path of name with native separators, for messages.
 QString FullPathForMessage(const QString &name);
 

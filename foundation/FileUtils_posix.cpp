@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -24,12 +25,12 @@ const int DiskFullError = ENOSPC;
 const int FileExistsError = EEXIST;
 const int FolderInTheWayError = EISDIR;
 
+} // namespace FileUtilsPlatform
+
 QString SystemErrorText(int error)
 {
-    return qt_error_string(error);
+    return QString::fromLocal8Bit(std::strerror(error));
 }
-
-} // namespace FileUtilsPlatform
 
 using namespace FileUtilsPlatform;
 

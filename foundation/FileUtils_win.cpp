@@ -31,6 +31,8 @@ const int DiskFullError = ERROR_DISK_FULL;
 const int FileExistsError = ERROR_FILE_EXISTS;
 const int FolderInTheWayError = ERROR_ACCESS_DENIED;
 
+} // namespace FileUtilsPlatform
+
 QString SystemErrorText(int error)
 {
     wchar_t *buffer = nullptr;
@@ -42,8 +44,6 @@ QString SystemErrorText(int error)
     LocalFree(buffer);
     return text.isEmpty() ? QStringLiteral("System error %1").arg(error) : text;
 }
-
-} // namespace FileUtilsPlatform
 
 using namespace FileUtilsPlatform;
 

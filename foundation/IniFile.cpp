@@ -1,8 +1,10 @@
 #include "foundation/IniFile.h"
 
+#include "foundation/FileUtils.h"
+#include "foundation/TextEncoding.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 #include <QStringDecoder>
 
@@ -128,14 +130,19 @@ QString DecodeUtf8Lines(QByteArrayView bytes)
 
 QString DecodeText(const QByteArray &bytes, bool &utf8Bom)
 {
-    utf8Bom = bytes.startsWith("\xEF\xBB\xBF");
-    if (utf8Bom)
-        return DecodeUtf8Lines(QByteArrayView(bytes).sliced(3));
-    if (bytes.startsWith("\xFF\xFE"))
-        return Decode(QStringConverter::Utf16LE, QByteArrayView(bytes).sliced(2));
-    if (bytes.startsWith("\xFE\xFF"))
-        return Decode(QStringConverter::Utf16BE, QByteArrayView(bytes).sliced(2));
-    return DecodeUtf8Lines(bytes);
+    const TByteOrderMark mark = DetectByteOrderMark(bytes);
+    const QByteArrayView text = QByteArrayView(bytes).sliced(ByteOrderMarkSize(mark));
+    utf8Bom = mark == TByteOrderMark::Utf8;
+    switch (mark) {
+    case TByteOrderMark::Utf16LE:
+        return Decode(QStringConverter::Utf16LE, text);
+    case TByteOrderMark::Utf16BE:
+        return Decode(QStringConverter::Utf16BE, text);
+    case TByteOrderMark::Utf8:
+    case TByteOrderMark::None:
+        break;
+    }
+    return DecodeUtf8Lines(text);
 }
 
 bool HasLineBreak(const QString &text)
@@ -438,17 +445,14 @@ TIniDocument ReadDocument(const QString &fileName)
 }
 
 // The new text replaces the file only after it has been written completely.
+// A file the user may not write stays as it is, although replacing it by name
+// would be possible.
 bool SaveDocument(const QString &fileName, const TIniDocument &document)
 {
-    const QByteArray bytes = document.ToBytes();
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isWritable())
         return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return WriteFileAtomically(fileName, document.ToBytes()) == 0;
 }
 
 // Applies a change to the file's text and writes it back when it changed.

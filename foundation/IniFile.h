@@ -24,6 +24,7 @@
 // was. Blanks around names and values are not significant; a value that needs
 // them, or that is itself enclosed in double quotes, is written in double
 // quotes, so that every value reads back as written.
+// Thunderbird's profiles.ini has other rules (quotes kept, no "#" comments) and its own reader.
 
 // The text of one settings file, held in memory with every line as it was
 // read. TIniFile reads it from the file for every access; it is also the place

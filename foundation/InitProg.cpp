@@ -174,6 +174,11 @@ QString AppSubFolder() { return Values().appSubFolder; }
 QString ConfigFile() { return Values().configFile; }
 QString LanguageCode() { return Values().languageCode; }
 
+bool IsClassicOption(const QString &argument)
+{
+    return StartupRules::IsClassicOption(argument, NativePathStyle);
+}
+
 bool MatchOption(QString &argument, const QString &keyword)
 {
     const qsizetype colon = argument.indexOf(u':');

@@ -46,6 +46,13 @@ bool MatchOption(QString &argument, const QString &keyword);
 // (keyword given in lower case). An empty text always matches.
 bool IsAbbreviation(const QString &text, const QString &keyword);
 
+// True when the argument starts a classic option on this system ("-", and on
+// Windows "/", but not "--"): the programs leave such arguments to InitProgram.
+bool IsClassicOption(const QString &argument);
+
+// Exit status of both programs for bad usage of the command line.
+inline constexpr int ExitUsage = 2;
+
 // The user's roaming application-data folder with subFolder appended (with a
 // trailing separator); ProgramFolder when that folder is unknown or, with
 // create set, cannot be created.

@@ -1,6 +1,7 @@
 #include "foundation/StringUtils.h"
 
 #include "foundation/LangUtils.h"
+#include "foundation/TextEncoding.h"
 
 #include <QLocale>
 
@@ -309,28 +310,16 @@ QString ReplaceChar(const QString &text, QChar from, QChar to)
 
 namespace {
 
-// Windows-1252 decodes the bytes 0x80-0x9F (UTF-8 continuation bytes) to
-// these characters instead of U+0080-U+009F; the five undefined bytes stay
-// U+0081, U+008D, U+008F, U+0090 and U+009D.
-constexpr char16_t Cp1252High[] = {
-    0x20AC, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039,
-    0x0152, 0x017D, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122,
-    0x0161, 0x203A, 0x0153, 0x017E, 0x0178};
-
 bool IsLeadUnit(char16_t u)
 {
     return (u & 0xC0) == 0xC0;
 }
 
+// A continuation byte read as 8-bit text: U+0080-U+00BF, or what
+// Windows-1252 makes of the bytes 0x80-0x9F.
 bool IsContinuationUnit(char16_t u)
 {
-    if ((u & 0xC0) == 0x80)
-        return true;
-    for (char16_t c : Cp1252High) {
-        if (u == c)
-            return true;
-    }
-    return false;
+    return (u & 0xC0) == 0x80 || IsCp1252HighChar(u);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "mailmend/core/CommandLine.h"
 
+#include "foundation/InitProg.h"
 #include "foundation/LangUtils.h"
 #include "foundation/StringUtils.h"
 #include "mailmend/core/MailRecovery.h"
@@ -22,15 +23,6 @@ struct TOptions
     QStringList Folders;
     QString Error;
 };
-
-bool IsClassicOption(const QString &argument)
-{
-#ifdef _WIN32
-    if (argument.startsWith(u'/'))
-        return true;
-#endif
-    return argument.startsWith(u'-') && !argument.startsWith(QStringLiteral("--"));
-}
 
 TOptions ParseArguments(const QStringList &arguments)
 {

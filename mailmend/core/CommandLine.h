@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/InitProg.h" // ExitUsage
+
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
@@ -27,10 +29,9 @@ struct TCommandLineIo
     std::function<bool()> CancelRequested;
 };
 
-// Exit codes.
+// Exit codes (bad usage: ExitUsage, 2).
 inline constexpr int ExitOk = 0;
 inline constexpr int ExitFailed = 1;   // an error, or Thunderbird still ran
-inline constexpr int ExitUsage = 2;    // bad usage
 inline constexpr int ExitCancelled = 3;
 // RunCommandLine's answer when the arguments name no command-line mode.
 inline constexpr int NoCommandLineMode = -1;

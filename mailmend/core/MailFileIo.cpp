@@ -5,11 +5,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-QString SystemErrorText(int error)
-{
-    return qt_error_string(error);
-}
-
 QString ReplacementPrefix(const QString &target)
 {
     // The name is shortened so that the temporary name stays within the

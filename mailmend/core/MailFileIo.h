@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/FileUtils.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -33,9 +35,6 @@ TFileIdentity FileIdentityOf(const QString &path);
 // Free bytes available to this user on the volume that holds folder; -1 when
 // the platform does not tell.
 qint64 FreeDiskSpace(const QString &folder);
-
-// The system's text for an error number.
-QString SystemErrorText(int error);
 
 // A folder file opened for sequential reading. Other programs may go on
 // reading it; on Windows they may not write it while it is open.

@@ -3,6 +3,7 @@
 #include "foundation/LangUtils.h"
 #include "foundation/PathUtils.h"
 #include "foundation/StringUtils.h"
+#include "foundation/TextEncoding.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -628,19 +629,18 @@ QString ChangedText(const QString &path)
 
 TFolderEncoding DetectEncoding(const uchar *data, qint64 size, int &bomSize)
 {
-    if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) {
-        bomSize = 3;
+    const TByteOrderMark mark = DetectByteOrderMark(QByteArrayView(data, size));
+    bomSize = ByteOrderMarkSize(mark);
+    switch (mark) {
+    case TByteOrderMark::Utf8:
         return TFolderEncoding::Utf8;
-    }
-    if (size >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
-        bomSize = 2;
+    case TByteOrderMark::Utf16LE:
         return TFolderEncoding::Utf16LE;
-    }
-    if (size >= 2 && data[0] == 0xFE && data[1] == 0xFF) {
-        bomSize = 2;
+    case TByteOrderMark::Utf16BE:
         return TFolderEncoding::Utf16BE;
+    case TByteOrderMark::None:
+        break;
     }
-    bomSize = 0;
     return TFolderEncoding::Ansi;
 }
 

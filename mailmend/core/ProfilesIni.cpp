@@ -2,6 +2,7 @@
 
 #include "foundation/PathUtils.h"
 #include "foundation/StringUtils.h"
+#include "foundation/TextEncoding.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -111,41 +112,31 @@ qint64 TMemIniFile::ReadInteger(const QString &section, const QString &key, qint
 
 // ---------------------------------------------------------------------------
 
-QString DecodeWindows1252(const QByteArray &bytes)
-{
-    static constexpr char16_t High[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    QString text(bytes.size(), Qt::Uninitialized);
-    QChar *out = text.data();
-    for (const char c : bytes) {
-        const uchar b = uchar(c);
-        *out++ = QChar(b >= 0x80 && b < 0xA0 ? High[b - 0x80] : char16_t(b));
-    }
-    return text;
-}
-
 QString DecodeIniText(const QByteArray &bytes, bool forceUtf8, TIniEncoding &encoding)
 {
-    const auto starts = [&](const char *mark, qsizetype n) { return bytes.size() >= n && bytes.startsWith(QByteArray(mark, n)); };
+    const TByteOrderMark mark = DetectByteOrderMark(bytes);
+    const QByteArray text = bytes.mid(ByteOrderMarkSize(mark));
     if (forceUtf8) {
         encoding = TIniEncoding::Utf8;
-        return QString::fromUtf8(starts("\xEF\xBB\xBF", 3) ? bytes.mid(3) : bytes);
+        return QString::fromUtf8(mark == TByteOrderMark::Utf8 ? text : bytes);
     }
-    if (starts("\xEF\xBB\xBF", 3)) {
+    switch (mark) {
+    case TByteOrderMark::Utf8:
         encoding = TIniEncoding::Utf8;
-        return QString::fromUtf8(bytes.mid(3));
-    }
-    if (starts("\xFF\xFE", 2) || starts("\xFE\xFF", 2)) {
-        const bool big = bytes[0] == '\xFE';
+        return QString::fromUtf8(text);
+    case TByteOrderMark::Utf16LE:
+    case TByteOrderMark::Utf16BE: {
+        const bool big = mark == TByteOrderMark::Utf16BE;
         encoding = big ? TIniEncoding::Utf16BE : TIniEncoding::Utf16LE;
         QStringDecoder decoder(big ? QStringConverter::Utf16BE : QStringConverter::Utf16LE,
                                QStringConverter::Flag::Stateless);
-        return decoder(bytes.mid(2));
+        return decoder(text);
+    }
+    case TByteOrderMark::None:
+        break;
     }
     encoding = TIniEncoding::Ansi;
-    return DecodeWindows1252(bytes);
+    return Cp1252ToUnicode(bytes);
 }
 
 bool ReadProfilesIni(TProfileList &list, TThunderbirdFiles &files, bool forceUtf8)

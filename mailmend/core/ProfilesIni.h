@@ -35,6 +35,8 @@ inline constexpr qint64 MaxProfilesIniSize = qint64(1) << 20;
 // the first "="), lines starting with ";" and lines before the first section
 // are ignored, names compare without regard to letter case, and of a section
 // or key that occurs twice the first occurrence counts.
+// Not the settings reader (TIniDocument): profiles.ini keeps quotes in values, knows no "#"
+// comments, needs the whole line "[...]" for a section and has 64-bit numbers without "$".
 class TMemIniFile
 {
 public:
@@ -67,10 +69,6 @@ private:
 // mark (UTF-8, UTF-16 LE, UTF-16 BE), else as 8-bit text; with forceUtf8 as
 // UTF-8, skipping a UTF-8 mark.
 QString DecodeIniText(const QByteArray &bytes, bool forceUtf8, TIniEncoding &encoding);
-
-// Windows-1252, every byte to one code unit (the five unassigned bytes to the
-// code unit of the same value).
-QString DecodeWindows1252(const QByteArray &bytes);
 
 // Reads files.TbProf into list (cleared first); false when the text read as
 // 8-bit looked like misread UTF-8.

@@ -13,9 +13,6 @@
 #include <cstring>
 #include <memory>
 
-// Platform parts (ExtFileTools_posix.cpp / ExtFileTools_win.cpp).
-QString SystemErrorText(int errorNumber);
-
 namespace {
 
 // Bounded reads over a device through a small buffer of its own (the
@@ -401,54 +398,4 @@ QString WindowsLongPathName(const QString &name)
 quint32 FileAttributesNoFollow(const QString &fileName)
 {
     return GetFileAttributesOf(LongPathName(fileName));
-}
-
-// ---------------------------------------------------------------------------
-// Legacy code page: Windows-1252, byte for byte. The five bytes the code page
-// leaves undefined map to the C1 control of the same value so that every
-// byte decodes to one code unit and encodes back to itself.
-
-namespace {
-
-constexpr char16_t Cp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-} // namespace
-
-QString Cp1252ToUnicode(const QByteArray &bytes)
-{
-    QString text(bytes.size(), Qt::Uninitialized);
-    QChar *out = text.data();
-    for (const char c : bytes) {
-        const auto b = static_cast<uchar>(c);
-        *out++ = (b >= 0x80 && b < 0xA0) ? QChar(Cp1252High[b - 0x80]) : QChar(b);
-    }
-    return text;
-}
-
-QByteArray UnicodeToCp1252(const QString &text)
-{
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t u = text.at(i).unicode();
-        char out = '?';
-        // A character outside the basic plane becomes one '?', not two.
-        if (QChar::isHighSurrogate(u) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-            ++i;
-        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
-            out = static_cast<char>(u);
-        } else {
-            for (int k = 0; k < 32; ++k) {
-                if (Cp1252High[k] == u) {
-                    out = static_cast<char>(0x80 + k);
-                    break;
-                }
-            }
-        }
-        bytes.append(out);
-    }
-    return bytes;
 }

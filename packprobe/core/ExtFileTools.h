@@ -91,9 +91,3 @@ quint32 FileAttributesNoFollow(const QString &fileName);
 // code page become '?'.
 QString LegacyCodePageToUnicode(const QByteArray &bytes);
 QByteArray UnicodeToLegacyCodePage(const QString &text);
-
-// Windows-1252 applied byte for byte: every byte decodes to one code unit
-// (the five undefined bytes to the C1 control of the same value) and encodes
-// back to the same byte.
-QString Cp1252ToUnicode(const QByteArray &bytes);
-QByteArray UnicodeToCp1252(const QString &text);

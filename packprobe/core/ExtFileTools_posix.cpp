@@ -2,13 +2,9 @@
 // legacy code page.
 #include "packprobe/core/ExtFileTools.h"
 
-#include <cerrno>
-#include <cstring>
+#include "foundation/TextEncoding.h"
 
-QString SystemErrorText(int errorNumber)
-{
-    return QString::fromLocal8Bit(std::strerror(errorNumber));
-}
+#include <cerrno>
 
 QString LongPathName(const QString &name)
 {

@@ -5,17 +5,6 @@
 
 #include <windows.h>
 
-QString SystemErrorText(int errorNumber)
-{
-    wchar_t *buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, DWORD(errorNumber), 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
-    QString text = length ? QString::fromWCharArray(buffer, int(length)).trimmed() : QString();
-    LocalFree(buffer);
-    return text;
-}
-
 QString LongPathName(const QString &name)
 {
     return WindowsLongPathName(QDir::toNativeSeparators(name));

@@ -6,6 +6,7 @@
 #include "foundation/FileUtils.h"
 #include "foundation/LangUtils.h"
 #include "foundation/NumberUtils.h"
+#include "foundation/SecureWipe.h"
 #include "foundation/StringUtils.h"
 
 #include <QDate>
@@ -15,8 +16,6 @@
 #include <QLocale>
 #include <QTemporaryDir>
 #include <QTime>
-
-#include <openssl/crypto.h>
 
 namespace {
 
@@ -41,14 +40,6 @@ QString TimeFormatWithoutZone(const QLocale &locale)
         result.append(ch);
     }
     return result.trimmed();
-}
-
-// Overwrites the bytes of a password before it is released.
-void Wipe(QByteArray &secret)
-{
-    if (!secret.isEmpty())
-        OPENSSL_cleanse(secret.data(), size_t(secret.size()));
-    secret.clear();
 }
 
 } // namespace
@@ -202,7 +193,7 @@ void TGzAnalyzer::Unpack(TAnalysisReport &report, IPasswordProvider &passwords,
         QByteArray password;
         const bool given = passwords.askPassword(report.FileName, password);
         if (!given) {
-            Wipe(password);
+            WipeBytes(password);
             report.SaveEnabled = false;
             report.ErrorCode = UnpackUserBreak;
             report.ErrorText = Translate("No password");
@@ -212,7 +203,7 @@ void TGzAnalyzer::Unpack(TAnalysisReport &report, IPasswordProvider &passwords,
         }
         encryption = std::make_unique<TEncryption>(password, KeyModeFromPassword(password),
                                                    int(UnpackBufferSize));
-        Wipe(password);
+        WipeBytes(password);
     }
 
     if (!m_scratchFolder) {

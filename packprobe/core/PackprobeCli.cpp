@@ -4,12 +4,12 @@
 #include "packprobe/core/TerminalInput.h"
 
 #include "foundation/FileUtils.h"
+#include "foundation/InitProg.h"
 #include "foundation/LangUtils.h"
+#include "foundation/SecureWipe.h"
 #include "foundation/StringUtils.h"
 
 #include <QTextStream>
-
-#include <openssl/crypto.h>
 
 namespace {
 
@@ -34,13 +34,6 @@ bool TakeValue(const QStringList &arguments, qsizetype &index, const QString &op
         return false;
     }
     return true;
-}
-
-void WipeLine(QByteArray &line)
-{
-    if (!line.isEmpty())
-        OPENSSL_cleanse(line.data(), size_t(line.size()));
-    line.clear();
 }
 
 } // namespace
@@ -85,7 +78,7 @@ bool ParseCommandLine(const QStringList &arguments, TCliOptions &options, QStrin
         } else if (argument.startsWith(QLatin1String("--"))) {
             error = SafeFormat(Translate("Unknown option: %s"), argument);
             return false;
-        } else if (argument.startsWith(QLatin1Char('-'))) {
+        } else if (IsClassicOption(argument)) {
             // A classic option (-lang:, -ini:, -portable): read by InitProgram.
         } else {
             if (!options.File.isEmpty()) {
@@ -137,13 +130,13 @@ bool TConsolePasswordProvider::askPassword(const QString &fileName, QByteArray &
                          ? ReadStdinLine(line, MaxPasswordLine)
                          : ReadHiddenLine(Translate("Password: "), line, MaxPasswordLine);
     if (!got || line.isEmpty()) {
-        WipeLine(line);
+        WipeBytes(line);
         return false;
     }
     QString text = QString::fromLocal8Bit(line);
-    WipeLine(line);
+    WipeBytes(line);
     password = UnicodeToLegacyCodePage(text);
-    text.fill(QChar(0));
+    WipeText(text);
     return true;
 }
 

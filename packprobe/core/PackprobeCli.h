@@ -2,6 +2,8 @@
 
 #include "packprobe/core/GzAnalysis.h"
 
+#include "foundation/InitProg.h" // ExitUsage
+
 #include <QString>
 #include <QStringList>
 
@@ -16,7 +18,6 @@ class QTextStream;
 
 inline constexpr int ExitSuccess = 0;
 inline constexpr int ExitAnalysisError = 1;
-inline constexpr int ExitUsage = 2;
 
 struct TCliOptions
 {

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -61,6 +62,12 @@ TEST_P(AttributeTextTest, Letters)
 }
 
 INSTANTIATE_TEST_SUITE_P(Words, AttributeTextTest, ::testing::ValuesIn(AttributeTextCases));
+
+TEST(SystemErrorText, IsThePlatformsTextAlsoForZero)
+{
+    for (const int error : {0, ENOENT, EACCES, ENOSPC, EISDIR})
+        EXPECT_EQ(SystemErrorText(error), QString::fromLocal8Bit(std::strerror(error))) << error;
+}
 
 TEST(DateTimeConversion, UnixTimes)
 {
@@ -571,6 +578,56 @@ TEST_F(CopyFileDataTest, WriteErrorKeepsExistingDestinationAndLeavesNoPartialFil
     EXPECT_EQ(f.code, EFBIG);
     EXPECT_FALSE(QFileInfo::exists(path("new.bin")));
     EXPECT_TRUE(leftovers().isEmpty());
+}
+
+// ---------------------------------------------------------------------------
+// Atomic writes
+
+using WriteFileAtomicallyTest = CopyFileDataTest;
+
+TEST_F(WriteFileAtomicallyTest, CreatesOrReplacesTheFileKeepingItsPermissions)
+{
+    const QString name = path("new.txt");
+    ASSERT_EQ(WriteFileAtomically(name, "first"), 0);
+    EXPECT_EQ(readFile(name), QByteArray("first"));
+
+    ChangeMode(name, 0600);
+    const QByteArray big(3 * DefaultCopyBufferSize + 17, 'b');
+    ASSERT_EQ(WriteFileAtomically(name, big), 0);
+    EXPECT_EQ(readFile(name), big);
+    EXPECT_EQ(ModeOf(name), mode_t(0600));
+
+    ASSERT_EQ(WriteFileAtomically(name, QByteArray()), 0);
+    EXPECT_EQ(QFileInfo(name).size(), 0);
+    EXPECT_TRUE(leftovers().isEmpty());
+}
+
+TEST_F(WriteFileAtomicallyTest, ReplacesTheTargetOfALink)
+{
+    const QString target = writeFile("target.txt", "old");
+    const QString link = makeLink(target, "link.txt");
+    ASSERT_EQ(WriteFileAtomically(link, "new"), 0);
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(readFile(target), QByteArray("new"));
+}
+
+TEST_F(WriteFileAtomicallyTest, FailuresLeaveTheOldFileAndNoTemporaryFile)
+{
+    ASSERT_TRUE(QDir(dir()).mkdir("folder"));
+    EXPECT_EQ(WriteFileAtomically(path("folder"), "x"), EISDIR);
+    EXPECT_TRUE(QFileInfo(path("folder")).isDir());
+
+    EXPECT_EQ(WriteFileAtomically(path("missing/file.txt"), "x"), ENOENT);
+    EXPECT_FALSE(QFileInfo::exists(path("missing")));
+
+    const QString name = writeFile("kept.txt", "the old text");
+    {
+        TFileSizeLimit limit(5000);
+        ASSERT_TRUE(limit.Active());
+        EXPECT_EQ(WriteFileAtomically(name, QByteArray(20000, 'n')), EFBIG);
+    }
+    EXPECT_EQ(readFile(name), QByteArray("the old text"));
+    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(' ').toStdString();
 }
 
 // The copy and stream messages are library texts: translated, then formatted.

@@ -190,6 +190,21 @@ TEST(CommandLineRulesTest, IniValueHasItsPlaceholdersExpanded)
     EXPECT_EQ(commandLine.settings, QStringLiteral("/etc/x/"));
 }
 
+TEST(CommandLineRulesTest, ClassicOptionsStartWithOneDashOrOnWindowsASlash)
+{
+    for (const TPathStyle &style : {PosixPathStyle, WindowsPathStyle}) {
+        EXPECT_TRUE(StartupRules::IsClassicOption(QStringLiteral("-lang:de"), style));
+        EXPECT_TRUE(StartupRules::IsClassicOption(QStringLiteral("-"), style));
+        EXPECT_FALSE(StartupRules::IsClassicOption(QStringLiteral("--help"), style));
+        EXPECT_FALSE(StartupRules::IsClassicOption(QStringLiteral("file.gz"), style));
+        EXPECT_FALSE(StartupRules::IsClassicOption(QString(), style));
+        EXPECT_EQ(StartupRules::IsClassicOption(QStringLiteral("/portable"), style), style.windows);
+    }
+    EXPECT_EQ(IsClassicOption(QStringLiteral("/ini:x")), NativePathStyle.windows);
+    EXPECT_TRUE(IsClassicOption(QStringLiteral("-ini:x")));
+    EXPECT_FALSE(IsClassicOption(QStringLiteral("--report")));
+}
+
 // ---- InitProgram on this system ------------------------------------------------
 
 // Start-up values, the environment and the message locale are process-wide:

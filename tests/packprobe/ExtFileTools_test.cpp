@@ -296,20 +296,6 @@ TEST(GzHeader, GetGzInfoMarksEncryptedAndFails)
     EXPECT_EQ(code, 8);
 }
 
-TEST(LegacyCodePage, EveryByteRoundTripsAndOthersBecomeQuestionMarks)
-{
-    QByteArray all;
-    for (int b = 0; b < 256; ++b)
-        all.append(char(b));
-    const QString text = Cp1252ToUnicode(all);
-    ASSERT_EQ(text.size(), 256);
-    EXPECT_EQ(UnicodeToCp1252(text), all);
-    EXPECT_EQ(text.at(0x80), QChar(0x20AC));
-    EXPECT_EQ(UnicodeToCp1252(QString::fromUtf8("a€ä\xE2\x82\xAC\xF0\x9F\x98\x80z")),
-              QByteArray("a\x80\xE4\x80?z"));
-    EXPECT_EQ(UnicodeToCp1252(QString::fromUtf8("\xD0\x96")), QByteArray("?"));
-}
-
 // ---------------------------------------------------------------------------
 
 struct ErrorTextCase
