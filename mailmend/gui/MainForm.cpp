@@ -31,6 +31,7 @@
 #include <QSortFilterProxyModel>
 #include <QSplitter>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -311,6 +312,11 @@ void TMainForm::CreateModels()
     ShellTreeView->setModel(FTreeModel);
     for (int column = 1; column < FTreeModel->columnCount(); ++column)
         ShellTreeView->hideColumn(column);
+    // Deep folders scroll sideways instead of being cut off.
+    ShellTreeView->header()->setStretchLastSection(false);
+    ShellTreeView->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    connect(FTreeModel, &QFileSystemModel::directoryLoaded, this,
+            [this](const QString &path) { TreeDirectoryLoaded(path); });
     connect(ShellTreeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this] { dialogs::RunGuarded([this] { TreeCurrentChanged(); }); });
 
@@ -323,8 +329,9 @@ void TMainForm::CreateModels()
     ShellListView->setModel(FListFilter);
     ShellListView->setSortingEnabled(true);
     ShellListView->sortByColumn(0, Qt::AscendingOrder);
-    ShellListView->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     ShellListView->header()->setStretchLastSection(false);
+    ShellListView->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    ShellListView->header()->setSectionResizeMode(0, QHeaderView::Stretch);
 }
 
 bool TMainForm::IsRecovering() const
@@ -345,8 +352,29 @@ void TMainForm::SetTreePath(const QString &path)
                                   reason);
     }
     ShellTreeView->setCurrentIndex(index);
-    ShellTreeView->scrollTo(index);
+    ShellTreeView->scrollTo(index, QAbstractItemView::PositionAtCenter);
     ShellTreeView->expand(index);
+    // The folders above it are read in the background, each changing the
+    // rows above the node; keep it in view while they come in.
+    FRevealPath = modelPath;
+    QTimer::singleShot(3000, this, [this] { FRevealPath.clear(); });
+}
+
+void TMainForm::TreeDirectoryLoaded(const QString &path)
+{
+    if (FRevealPath.isEmpty() || !FRevealPath.startsWith(path))
+        return;
+    ShellTreeView->scrollTo(ShellTreeView->currentIndex(), QAbstractItemView::PositionAtCenter);
+}
+
+void TMainForm::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // The tree may have been set before the window had its final size.
+    if (ShellTreeView->currentIndex().isValid())
+        QTimer::singleShot(0, this, [this] {
+            ShellTreeView->scrollTo(ShellTreeView->currentIndex(), QAbstractItemView::PositionAtCenter);
+        });
 }
 
 QString TMainForm::ListedFolder() const

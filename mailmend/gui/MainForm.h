@@ -68,6 +68,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -77,6 +78,7 @@ private:
     bool SelectProfile(QString &profile);
     void ShowProfile();
     void TreeCurrentChanged();
+    void TreeDirectoryLoaded(const QString &path);
 
     void bbProfileClick();
     void bbRecoverClick();
@@ -97,6 +99,7 @@ private:
     QString FMailDir;
     QString FProgVersDate;
     QPoint FDialogPos;
+    QString FRevealPath; // folder of the tree kept in view while it is read
     bool FCloseWhenStopped = false;
     bool FOwnsSelectDialog = false;
     TRecoveryWorker::TRunningTest FRunningTest;

@@ -385,6 +385,18 @@ TEST_F(MainFormTest, DialogPositionStaysWhenTheWindowMoves)
     EXPECT_EQ(infoBoxPos(), infoBefore);
 }
 
+TEST_F(MainFormTest, TheMailDirectoryIsScrolledIntoView)
+{
+    auto form = StartedForm({});
+    auto *tree = form->findChild<QTreeView *>(QStringLiteral("ShellTreeView"));
+    // Folders sort before the temporary folder's path in the tree of the whole computer.
+    const bool inView = WaitFor([&] {
+        const QRect rect = tree->visualRect(tree->currentIndex());
+        return rect.isValid() && tree->viewport()->rect().contains(rect.center());
+    });
+    EXPECT_TRUE(inView) << tree->visualRect(tree->currentIndex()).y() << " of " << tree->viewport()->height();
+}
+
 TEST_F(MainFormTest, EveryButtonHasAMnemonic)
 {
     auto form = StartedForm({});
