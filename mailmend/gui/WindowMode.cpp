@@ -13,7 +13,6 @@ int RunWindowMode(int &argc, char **argv, const QString &thunderbirdFolder)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Mailmend"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Mailmend"));
 
     // The shared choice dialog lives as long as the program.
     std::unique_ptr<TSelectDialog> selectDialog(new TSelectDialog);
