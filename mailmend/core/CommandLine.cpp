@@ -116,6 +116,16 @@ public:
         }
     }
 
+    // A warning with a safe answer: --yes takes that answer and still
+    // shows the warning.
+    int ChooseWithFocus(const QString &message, const QStringList &buttons, int focusButton) override
+    {
+        if (!FOptions.Yes)
+            return Choose(message, buttons);
+        FIo.Err << ForTerminal(message) << "\n-> " << buttons.value(focusButton) << '\n';
+        return focusButton;
+    }
+
     bool IsThunderbirdRunning(const QString &folderFile) override
     {
         return FIo.IsThunderbirdRunning ? FIo.IsThunderbirdRunning(folderFile) : IsThunderbirdRunningFor(folderFile);

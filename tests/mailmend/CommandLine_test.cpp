@@ -135,3 +135,36 @@ INSTANTIATE_TEST_SUITE_P(Answers, CommandLineAnswers, ::testing::ValuesIn(Answer
                          [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
+
+namespace {
+
+TEST_F(CommandLineTest, ImapFolderIsAnnouncedAndYesSkipsIt)
+{
+    QDir(dir()).mkpath(QStringLiteral("p/ImapMail/imap.example.org"));
+    const QString folder = writeFile(QStringLiteral("p/ImapMail/imap.example.org/INBOX"), OneDeleted);
+    EXPECT_EQ(Run({QStringLiteral("--recover"), QStringLiteral("--yes"), folder}), ExitOk);
+    EXPECT_TRUE(err.contains(QStringLiteral("IMAP"))) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("-> Skip"))) << err.toStdString();
+    EXPECT_EQ(readFile(folder), OneDeleted);
+}
+
+TEST_F(CommandLineTest, ImapFolderIsRecoveredWhenTheUserSaysSo)
+{
+    QDir(dir()).mkpath(QStringLiteral("p/ImapMail/imap.example.org"));
+    const QString folder = writeFile(QStringLiteral("p/ImapMail/imap.example.org/INBOX"), OneDeleted);
+    // "Recover anyway" (2), then "Yes" (1).
+    EXPECT_EQ(Run({QStringLiteral("--recover"), folder}, QStringLiteral("2\n1\n"), true), ExitOk);
+    EXPECT_TRUE(out.contains(QStringLiteral("Recover anyway"))) << out.toStdString();
+    EXPECT_NE(readFile(folder), OneDeleted);
+}
+
+TEST_F(CommandLineTest, ThunderbirdOptionIsTakenForTheWindow)
+{
+    EXPECT_EQ(ThunderbirdFolderOption({QStringLiteral("mailmend"), QStringLiteral("--thunderbird"), QStringLiteral("/tb")}),
+              QStringLiteral("/tb"));
+    EXPECT_EQ(ThunderbirdFolderOption({QStringLiteral("mailmend"), QStringLiteral("--thunderbird=/x")}), QStringLiteral("/x"));
+    EXPECT_TRUE(ThunderbirdFolderOption({QStringLiteral("mailmend"), QStringLiteral("-lang:de")}).isEmpty());
+    EXPECT_EQ(Run({QStringLiteral("--thunderbird"), QStringLiteral("/tb")}), NoCommandLineMode);
+}
+
+} // namespace

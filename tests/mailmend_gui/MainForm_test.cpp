@@ -409,6 +409,23 @@ TEST_F(MainFormTest, EveryButtonHasAMnemonic)
     EXPECT_EQ(buddy->objectName(), QStringLiteral("bbProfile"));
 }
 
+TEST_F(MainFormTest, TabOrderFollowsTheLayout)
+{
+    auto form = StartedForm({});
+    QStringList order;
+    QWidget *start = form->findChild<QWidget *>(QStringLiteral("bbProfile"));
+    QWidget *widget = start;
+    do {
+        if (widget->isVisible() && widget->isEnabled() && (widget->focusPolicy() & Qt::TabFocus))
+            order << widget->objectName();
+        widget = widget->nextInFocusChain();
+    } while (widget != start && order.size() < 20);
+    EXPECT_EQ(order, (QStringList{QStringLiteral("bbProfile"), QStringLiteral("ShellTreeView"),
+                                  QStringLiteral("ShellListView"), QStringLiteral("cbUnread"),
+                                  QStringLiteral("bbRecover"), QStringLiteral("bbInfo"), QStringLiteral("bbQuit"),
+                                  QStringLiteral("meMessages")}));
+}
+
 TEST_F(MainFormTest, QuitClosesTheWindow)
 {
     auto form = StartedForm({});
