@@ -3,12 +3,12 @@
 # data that this script writes into a temporary Thunderbird folder:
 #   docs/mailmend-window.png  the main window after one folder was recovered
 #   docs/mailmend-choose.png  the list of a folder's deleted mails
-# Usage: docs/make-screenshots.sh [BIN_DIR] [-lang:CODE]   (default build/debug/bin)
+#   docs/mailmend-screenshots.sh [BUILD_FOLDER] [-lang:CODE]   (default: build/debug)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bin=${1:-build/debug/bin}
+build=${1:-build/debug}
 lang=${2:-}
-[ -x "$bin/mailmend-screenshots" ] || { echo "build the target mailmend-screenshots first" >&2; exit 2; }
+cmake --build "$build" --target mailmend-screenshots catalogues
 
 # Away from /tmp, so that the folder tree shows little besides the sample.
 work=$(mktemp -d /var/tmp/mailmend-demo.XXXXXX)
@@ -52,5 +52,7 @@ mail_folder "$folders/Drafts" 3 100
 args=(--thunderbird "$tb" --folder "Mail/Local Folders"
       --window docs/mailmend-window.png --choose docs/mailmend-choose.png)
 [ -n "$lang" ] && args+=("$lang")
-XDG_CONFIG_HOME=$work/config xvfb-run -a -s "-screen 0 1024x768x24" "$bin/mailmend-screenshots" "${args[@]}"
+# A fresh home: no settings or theme of the user's own.
+HOME="$work/home/demo" XDG_CONFIG_HOME="$work/home/demo/.config" LANGUAGE= LC_ALL=C.UTF-8 \
+    QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x768x24" "$build/bin/mailmend-screenshots" "${args[@]}"
 echo "docs/mailmend-window.png and docs/mailmend-choose.png written"

@@ -5,7 +5,7 @@
 //   mailmend-screenshots --thunderbird DIR --folder SUBPATH --window FILE --choose FILE [-lang:CODE]
 //
 // SUBPATH is the folder below the profile whose files are listed. Meant for
-// docs/make-screenshots.sh, which makes the sample data and runs it under Xvfb.
+// docs/mailmend-screenshots.sh, which makes the sample data and runs it under Xvfb.
 
 #include "dialogs/SelectDlg.h"
 #include "foundation/InitProg.h"
