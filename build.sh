@@ -5,6 +5,8 @@
 #   ./build.sh bench           build in release mode and run the benchmarks against peers
 #   ./build.sh fuzz SECONDS    build the libFuzzer harnesses and run each for SECONDS
 #   ./build.sh build [PRESET]  configure and build only
+#   ./build.sh wincheck        compile everything for Windows (MinGW-w64, no linking) and
+#                              list the project's symbols no Windows object defines
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -13,6 +15,7 @@ PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev
           ccache locales gzip pigz p7zip-full fonts-dejavu-core libisal-dev isal)
 BENCH_PACKAGES=(time)
 FUZZ_PACKAGES=(clang libclang-rt-dev)
+WINCHECK_PACKAGES=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev)
 
 install_packages() {
     local missing=()
@@ -104,8 +107,23 @@ case "$cmd" in
         done
         exit $status
         ;;
+    wincheck)
+        install_packages "${PACKAGES[@]}" "${WINCHECK_PACKAGES[@]}"
+        cmake --preset wincheck >/dev/null
+        log=build/wincheck/build.log
+        status=0
+        cmake --build --preset wincheck -j "$(jobs)" -- -k 0 >"$log" 2>&1 || status=$?
+        # Compiler warnings count as failures too: the Windows code is never
+        # compiled anywhere else.
+        if [ $status -ne 0 ] || grep -q 'warning:' "$log"; then
+            grep -E -B2 -A6 'error:|warning:' "$log" | head -n 200
+            echo "Windows compile check failed; full output: $log"
+            exit 1
+        fi
+        exec cmake/wincheck/CheckSymbols.sh build/wincheck
+        ;;
     *)
-        echo "usage: $0 test [PRESET] | demo | bench | fuzz SECONDS | build [PRESET]" >&2
+        echo "usage: $0 test [PRESET] | demo | bench | fuzz SECONDS | build [PRESET] | wincheck" >&2
         exit 2
         ;;
 esac

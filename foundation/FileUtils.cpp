@@ -224,7 +224,7 @@ public:
     {
         if (const qint32 error = PrepareReplace(FTarget))
             return error;
-        if (const qint32 error = ReplaceFile(FTempName, FTarget))
+        if (const qint32 error = RenameOver(FTempName, FTarget))
             return error;
         FTempName.clear();
         SyncFolderOf(FTarget);

@@ -33,7 +33,7 @@ QString CopyTargetOf(const QString &destination);
 // or FIFO): such a destination is written in place, not replaced.
 bool IsSpecialFile(const QString &target);
 
-// Makes an existing target replaceable by ReplaceFile; 0 or the error number.
+// Makes an existing target replaceable by RenameOver; 0 or the error number.
 qint32 PrepareReplace(const QString &target);
 
 // Gives a new file the permissions and owner of the file it will replace
@@ -44,7 +44,8 @@ void InheritFileSecurity(const QString &target, TExtFileStream &stream);
 qint32 SetLastWriteTime(const QString &name, TFileTime time);
 
 // Atomically gives source the name target, replacing target; 0 or the error number.
-qint32 ReplaceFile(const QString &source, const QString &target);
+// (Not "ReplaceFile": <windows.h> defines that name as a macro.)
+qint32 RenameOver(const QString &source, const QString &target);
 
 // Writes the folder's entry changes through to the storage device (best effort).
 void SyncFolderOf(const QString &name);

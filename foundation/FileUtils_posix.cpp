@@ -588,7 +588,7 @@ qint32 SetLastWriteTime(const QString &name, TFileTime time)
     return ::utimensat(AT_FDCWD, Native(name).constData(), times, 0) == 0 ? 0 : errno;
 }
 
-qint32 ReplaceFile(const QString &source, const QString &target)
+qint32 RenameOver(const QString &source, const QString &target)
 {
     return ::rename(Native(source).constData(), Native(target).constData()) == 0 ? 0 : errno;
 }

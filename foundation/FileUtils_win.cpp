@@ -462,7 +462,7 @@ qint32 SetLastWriteTime(const QString &name, TFileTime time)
     return error;
 }
 
-qint32 ReplaceFile(const QString &source, const QString &target)
+qint32 RenameOver(const QString &source, const QString &target)
 {
     return MoveFileExW(Native(source).c_str(), Native(target).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)

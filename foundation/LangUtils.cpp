@@ -127,10 +127,12 @@ QString TranslateUtf8(const QList<QByteArray> &domains, const QByteArray &text,
     return translated ? QString::fromUtf8(translated) : original;
 }
 
+#if defined(LC_MESSAGES) && !defined(_WIN32)
 bool IsPlainCLocale(const char *name)
 {
     return qstrcmp(name, "C") == 0 || qstrcmp(name, "POSIX") == 0;
 }
+#endif
 
 // gettext ignores LANGUAGE while the message locale is "C". When the user's
 // locale is "C" (or names a locale that is not installed), the messages

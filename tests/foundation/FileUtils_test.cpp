@@ -11,9 +11,11 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -23,7 +25,11 @@ constexpr TFileTime UnixEpochFileTime = 116444736000000000;
 
 bool RunningAsRoot()
 {
+#ifdef _WIN32
+    return false;
+#else
     return ::geteuid() == 0;
+#endif
 }
 
 mode_t ModeOf(const QString &name)
@@ -120,6 +126,7 @@ protected:
     }
 };
 
+#ifndef _WIN32
 TEST_F(FileUtilsTest, AttributeWordOfPosixFiles)
 {
     const QString file = writeFile("plain.txt", "x");
@@ -143,6 +150,7 @@ TEST_F(FileUtilsTest, AttributeWordOfPosixFiles)
     EXPECT_EQ(GetFileAttributesOf(makeLink(path("absent"), "dangling")), faArchive | faReparsePoint);
     EXPECT_EQ(AttributeText(quint16(GetFileAttributesOf(path("to-file")))), QStringLiteral("-a--L"));
 }
+#endif
 
 TEST_F(FileUtilsTest, SetReadOnlyAttribute)
 {
@@ -383,9 +391,11 @@ TEST_F(CopyFileDataTest, SameFileDoesNothing)
     ASSERT_EQ(SetFileTimeStamp(source, time, false), 0);
     EXPECT_NO_THROW(CopyFileData(source, source));
     EXPECT_NO_THROW(CopyFileData(source, makeLink(source, "link.txt")));
+#ifndef _WIN32
     ASSERT_TRUE(::link(QFile::encodeName(source).constData(),
                        QFile::encodeName(path("hard.txt")).constData()) == 0);
     EXPECT_NO_THROW(CopyFileData(source, path("hard.txt")));
+#endif
     EXPECT_EQ(readFile(source), QByteArray("unchanged"));
     EXPECT_EQ(GetFileTimeStamp(source), time);
     EXPECT_TRUE(QFileInfo(path("link.txt")).isSymLink());
@@ -507,6 +517,7 @@ TEST_F(CopyFileDataTest, UnwritableDestinationFolder)
         ChangeMode(folder, 0755);
 }
 
+#ifdef __linux__
 TEST_F(CopyFileDataTest, ReadErrorLeavesNoDestination)
 {
     // /proc/self/mem is a regular file whose first page is unmapped: reading
@@ -519,6 +530,7 @@ TEST_F(CopyFileDataTest, ReadErrorLeavesNoDestination)
     EXPECT_FALSE(QFileInfo::exists(destination));
     EXPECT_TRUE(leftovers().isEmpty());
 }
+#endif
 
 TEST_F(CopyFileDataTest, WriteErrorOnFullDevice)
 {
@@ -530,6 +542,7 @@ TEST_F(CopyFileDataTest, WriteErrorOnFullDevice)
     EXPECT_EQ(f.code, ENOSPC);
 }
 
+#ifndef _WIN32
 // Limits the size of files this process may write; restores the limit after.
 class TFileSizeLimit
 {
@@ -579,6 +592,7 @@ TEST_F(CopyFileDataTest, WriteErrorKeepsExistingDestinationAndLeavesNoPartialFil
     EXPECT_FALSE(QFileInfo::exists(path("new.bin")));
     EXPECT_TRUE(leftovers().isEmpty());
 }
+#endif
 
 // ---------------------------------------------------------------------------
 // Atomic writes
@@ -620,6 +634,7 @@ TEST_F(WriteFileAtomicallyTest, FailuresLeaveTheOldFileAndNoTemporaryFile)
     EXPECT_EQ(WriteFileAtomically(path("missing/file.txt"), "x"), ENOENT);
     EXPECT_FALSE(QFileInfo::exists(path("missing")));
 
+#ifndef _WIN32
     const QString name = writeFile("kept.txt", "the old text");
     {
         TFileSizeLimit limit(5000);
@@ -628,6 +643,7 @@ TEST_F(WriteFileAtomicallyTest, FailuresLeaveTheOldFileAndNoTemporaryFile)
     }
     EXPECT_EQ(readFile(name), QByteArray("the old text"));
     EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(' ').toStdString();
+#endif
 }
 
 // The copy and stream messages are library texts: translated, then formatted.

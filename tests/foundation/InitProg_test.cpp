@@ -217,7 +217,9 @@ protected:
         TempDirTest::SetUp();
         for (const char *name : SavedVariables)
             m_saved.append(qgetenv(name));
+#ifdef LC_MESSAGES
         m_messageLocale = std::setlocale(LC_MESSAGES, nullptr);
+#endif
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(path(QStringLiteral("config"))));
         qputenv("LANGUAGE", "");
         qputenv("LC_ALL", "");
@@ -231,7 +233,9 @@ protected:
     {
         for (qsizetype i = 0; i < m_saved.size(); ++i)
             qputenv(SavedVariables[i], m_saved[i]);
+#ifdef LC_MESSAGES
         std::setlocale(LC_MESSAGES, m_messageLocale.constData());
+#endif
         ResetTranslationForTesting();
         ResetStartupValuesForTesting();
     }

@@ -105,9 +105,11 @@ protected:
         m_savedLocale = std::setlocale(LC_ALL, nullptr);
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(path(QStringLiteral("config"))));
         setEnvironment("", "", "C");
+#ifdef LC_MESSAGES
         // As in a program started in the "C" locale, whatever this test
         // program was started with.
         std::setlocale(LC_MESSAGES, "C");
+#endif
         ResetTranslationForTesting();
         ResetStartupValuesForTesting();
     }

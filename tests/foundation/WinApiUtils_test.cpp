@@ -8,8 +8,6 @@
 #include <QFileInfo>
 #include <QLocale>
 
-#include <unistd.h>
-
 namespace {
 
 // ---------------------------------------------------------------------------
@@ -105,6 +103,7 @@ TEST(VersionInfo, ProgramVersionRecordTitleAndDate)
 
 // ---------------------------------------------------------------------------
 // Running programs, on a fake process tree
+#if defined(Q_OS_LINUX)
 
 class ProcessTreeTest : public TempDirTest
 {
@@ -201,12 +200,13 @@ TEST_F(TempDirTest, OnlySimilarNamesDoNotCount)
     writeFile("13/comm", "THUNDERBIRD.EXE\n");
     EXPECT_TRUE(IsProgramRunningIn(dir(), QStringLiteral("Thunderbird.exe"), false));
 }
+#endif
 
 TEST(RunningProgram, SeesThisProcessInTheRealProcessList)
 {
     const QString self = QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath();
     ASSERT_FALSE(self.isEmpty());
-    EXPECT_EQ(GetProcessImagePath(qint64(::getpid())), self);
+    EXPECT_EQ(GetProcessImagePath(QCoreApplication::applicationPid()), self);
     // The name is longer than a command name may be: found by the executable.
     EXPECT_TRUE(IsProgramRunning(QFileInfo(self).fileName(), false));
     EXPECT_TRUE(IsProgramRunning(self.toUpper(), true));

@@ -1,0 +1,28 @@
+# One include folder for the Windows compile check with only the headers of
+# the Linux packages it borrows (OpenSSL, GoogleTest) and the gettext
+# declarations: adding /usr/include itself would let glibc's headers shadow
+# MinGW's.
+set(MP_WINCHECK_INCLUDE ${CMAKE_BINARY_DIR}/wincheck-include)
+if(NOT EXISTS ${MP_WINCHECK_INCLUDE}/.complete)
+  file(REMOVE_RECURSE ${MP_WINCHECK_INCLUDE})
+  file(MAKE_DIRECTORY ${MP_WINCHECK_INCLUDE}/openssl)
+  # OpenSSL's configuration headers lie in the architecture folder.
+  file(GLOB openssl_headers /usr/include/openssl/*.h /usr/include/x86_64-linux-gnu/openssl/*.h)
+  foreach(header IN LISTS openssl_headers)
+    get_filename_component(name ${header} NAME)
+    file(CREATE_LINK ${header} ${MP_WINCHECK_INCLUDE}/openssl/${name} SYMBOLIC)
+  endforeach()
+  foreach(folder gtest gmock)
+    file(CREATE_LINK /usr/include/${folder} ${MP_WINCHECK_INCLUDE}/${folder} SYMBOLIC)
+  endforeach()
+  file(CREATE_LINK ${CMAKE_CURRENT_LIST_DIR}/../include/libintl.h
+       ${MP_WINCHECK_INCLUDE}/libintl.h SYMBOLIC)
+  file(TOUCH ${MP_WINCHECK_INCLUDE}/.complete)
+endif()
+
+function(mp_wincheck_interface target)
+  if(NOT TARGET ${target})
+    add_library(${target} INTERFACE IMPORTED)
+    set_target_properties(${target} PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${MP_WINCHECK_INCLUDE})
+  endif()
+endfunction()
