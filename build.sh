@@ -112,7 +112,7 @@ case "$cmd" in
         cmake --preset wincheck >/dev/null
         log=build/wincheck/build.log
         status=0
-        cmake --build --preset wincheck -j "$(jobs)" -- -k 0 >"$log" 2>&1 || status=$?
+        cmake --build --preset wincheck -j "$(job_count)" -- -k 0 >"$log" 2>&1 || status=$?
         # Compiler warnings count as failures too: the Windows code is never
         # compiled anywhere else.
         if [ $status -ne 0 ] || grep -q 'warning:' "$log"; then
