@@ -51,6 +51,8 @@ if [ -s "$work/missing" ]; then
               # of classes derived from Qt classes name Qt virtuals directly.
               if (name ~ /^[Qq]/) next
               if (name ~ /^operator (new|delete)/) next
+              # Type information of the built-in types is the runtime'"'"'s.
+              if (name ~ /^(void|bool|char|wchar_t|char8_t|char16_t|char32_t|signed|unsigned|short|int|long|float|double|__int128|decltype)([ *&]|$)/) next
               print $1 "\t" $2
           }' >"$work/own"
 fi

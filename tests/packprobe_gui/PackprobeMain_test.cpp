@@ -347,8 +347,9 @@ TEST_F(PackprobeFormTest, StartWithoutRememberedFileAnalysesTheChosenOneAskingOn
     AnswerPassword(Password, answers);
     ASSERT_TRUE(ShowAndStart());
     ASSERT_TRUE(form->IsBusy() || !Rows(*form, "lvHeader").isEmpty());
-    if (form->IsBusy())
+    if (form->IsBusy()) {
         ASSERT_TRUE(WaitForSignal(form.get(), &TPackprobeForm::AnalysisFinished));
+    }
     EXPECT_EQ(answers.asked, 1);
     EXPECT_EQ(Rows(*form, "lvHeader").size(), 7);
     EXPECT_EQ(FileEdit(*form)->currentText(), file);
@@ -380,8 +381,9 @@ TEST_F(PackprobeFormTest, StartWithRememberedFileAnalysesItWithoutAsking)
     WriteSettings(file);
     NewForm();
     ASSERT_TRUE(ShowAndStart());
-    if (form->IsBusy())
+    if (form->IsBusy()) {
         ASSERT_TRUE(WaitForSignal(form.get(), &TPackprobeForm::AnalysisFinished));
+    }
     EXPECT_EQ(Rows(*form, "lvHeader").size(), 6);
 }
 
@@ -395,8 +397,9 @@ TEST_F(PackprobeFormTest, FileOfTheCommandLineIsAnalysedInsteadOfTheRememberedOn
     TPasswordAnswers answers;
     AnswerPassword(Password, answers);
     ASSERT_TRUE(ShowAndStart());
-    if (form->IsBusy())
+    if (form->IsBusy()) {
         ASSERT_TRUE(WaitForSignal(form.get(), &TPackprobeForm::AnalysisFinished));
+    }
     EXPECT_EQ(answers.asked, 1);
     EXPECT_EQ(Rows(*form, "lvHeader").size(), 7);
     EXPECT_EQ(FileEdit(*form)->currentText(), given);
@@ -468,8 +471,9 @@ TEST_F(PackprobeFormTest, ChoosingAHistoryEntryAnalysesIt)
     FileEdit(*form)->AddItem(other);
     ASSERT_EQ(FileEdit(*form)->itemText(1), plain);
     Q_EMIT FileEdit(*form)->activated(1);
-    if (form->IsBusy())
+    if (form->IsBusy()) {
         ASSERT_TRUE(WaitForSignal(form.get(), &TPackprobeForm::AnalysisFinished));
+    }
     EXPECT_EQ(Rows(*form, "lvHeader")[0][1], QStringLiteral("data.txt"));
     EXPECT_EQ(FileEdit(*form)->currentText(), plain);
 }
@@ -482,8 +486,9 @@ TEST_F(PackprobeFormTest, OpenDialogStartsInTheFolderOfTheFieldAndAddsToTheHisto
     TFileAnswer seen;
     AnswerFileDialog("OpenDialog", file, seen);
     qobject_cast<QAbstractButton *>(form->findChild<QWidget *>(QStringLiteral("FileBtn")))->click();
-    if (form->IsBusy())
+    if (form->IsBusy()) {
         ASSERT_TRUE(WaitForSignal(form.get(), &TPackprobeForm::AnalysisFinished));
+    }
     EXPECT_EQ(Folder(seen.startFolder), Folder(path(QStringLiteral("data"))));
     EXPECT_EQ(FileEdit(*form)->HistoryList().Entries(), QStringList{file});
     EXPECT_EQ(Rows(*form, "lvHeader").size(), 6);
@@ -614,8 +619,9 @@ TEST_F(PackprobeFormTest, DroppedFileIsAnalysedAndAddedToTheHistory)
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(form.get(), &drop);
-    if (form->IsBusy())
+    if (form->IsBusy()) {
         ASSERT_TRUE(WaitForSignal(form.get(), &TPackprobeForm::AnalysisFinished));
+    }
     EXPECT_EQ(Rows(*form, "lvHeader").size(), 6);
     EXPECT_EQ(FileEdit(*form)->currentText(), file);
     EXPECT_EQ(FileEdit(*form)->HistoryList().Entries(), QStringList{file});
