@@ -1,5 +1,7 @@
 #include "packprobe/core/AesLib.h"
 
+#include "foundation/Progress.h"
+
 #include <openssl/core_names.h>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
@@ -468,3 +470,21 @@ bool TEncryption::DecryptStream(QIODevice &sSource, QIODevice *sDest, qint64 SLe
 {
     return DecryptStreamEx(sSource, sDest, SLength, SpeedLimit, TStatusEvent()) == orOk;
 }
+
+namespace packprobe {
+
+TFileProgressEvent ProgressEventFor(foundation::IProgressMonitor *monitor, qint64 total)
+{
+    if (!monitor)
+        return {};
+    return [monitor, total](TFileAction, qint64 count, bool) { monitor->Progress(count, total); };
+}
+
+TStatusEvent CancelEventFor(const foundation::IProgressMonitor *monitor)
+{
+    if (!monitor)
+        return {};
+    return [monitor] { return monitor->CancelRequested(); };
+}
+
+} // namespace packprobe

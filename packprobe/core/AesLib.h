@@ -73,6 +73,20 @@ using TStatusEvent = std::function<bool()>;
 // Result of the stream operations.
 enum TOpResult : int { orOk, orError, orUserBreak };
 
+namespace foundation {
+class IProgressMonitor;
+}
+
+namespace packprobe {
+
+// The stream operations' callbacks fed from the one monitor shape of all
+// long work: progress as ACount of total bytes, cancel as the monitor's
+// request. A null monitor gives empty callbacks.
+TFileProgressEvent ProgressEventFor(foundation::IProgressMonitor *monitor, qint64 total);
+TStatusEvent CancelEventFor(const foundation::IProgressMonitor *monitor);
+
+} // namespace packprobe
+
 namespace AesDetail {
 struct CipherCtxDeleter { void operator()(EVP_CIPHER_CTX *p) const; };
 struct CipherDeleter { void operator()(EVP_CIPHER *p) const; };

@@ -175,9 +175,13 @@ int ReadGzHeader(QIODevice &stream, QString &name, quint32 &unixTime, qint32 &en
     return ReadGzHeader(stream, name, unixTime, encMode, cSize, uSize, keyModeWord);
 }
 
-int ReadGzHeader(QIODevice &stream, QString &name, quint32 &unixTime, qint32 &encMode,
-                 qint64 &cSize, qint64 &uSize, quint16 &keyModeWord)
+namespace {
+
+// ReadGzHeader; uSizeStored tells whether the size came from the header.
+int ReadHeaderFields(QIODevice &stream, QString &name, quint32 &unixTime, qint32 &encMode,
+                     qint64 &cSize, qint64 &uSize, quint16 &keyModeWord, bool &uSizeStored)
 {
+    uSizeStored = false;
     name.clear();
     unixTime = 0;
     keyModeWord = 0;
@@ -222,6 +226,7 @@ int ReadGzHeader(QIODevice &stream, QString &name, quint32 &unixTime, qint32 &en
     // user sees the damage instead of a plausible size.
     if (cSize == 0)
         cSize = fileSize - dataStart - 8;
+    uSizeStored = uSize != 0;
     if (uSize == 0) {
         std::array<uchar, 4> tail{};
         if (fileSize < 4 || !stream.seek(fileSize - 4)
@@ -233,12 +238,23 @@ int ReadGzHeader(QIODevice &stream, QString &name, quint32 &unixTime, qint32 &en
     return GzHeaderOk;
 }
 
+} // namespace
+
+int ReadGzHeader(QIODevice &stream, QString &name, quint32 &unixTime, qint32 &encMode,
+                 qint64 &cSize, qint64 &uSize, quint16 &keyModeWord)
+{
+    bool uSizeStored = false;
+    return ReadHeaderFields(stream, name, unixTime, encMode, cSize, uSize, keyModeWord,
+                            uSizeStored);
+}
+
 bool GetGzInfo(QIODevice &stream, TGzFileInfo &info, int *lastCode)
 {
     info.Count = 1;
     info.Attr = 0xFFFF;
-    const int code = ReadGzHeader(stream, info.Filename, info.UnixTime, info.EncMode, info.CSize,
-                                  info.USize);
+    quint16 keyModeWord = 0;
+    const int code = ReadHeaderFields(stream, info.Filename, info.UnixTime, info.EncMode,
+                                      info.CSize, info.USize, keyModeWord, info.USizeStored);
     if (lastCode)
         *lastCode = code;
     if (code != GzHeaderOk)

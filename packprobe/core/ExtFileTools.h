@@ -17,6 +17,7 @@ struct TGzFileInfo
     qint64 USize = 0;          // uncompressed size (from the size subfield, else the trailer's)
     bool Encrypted = false;    // EncMode >= 0
     qint32 EncMode = -1;       // key mode from "QX" when FLG bit 0x20 is set, else -1
+    bool USizeStored = false;  // USize came from the size subfield (not the trailer)
 };
 
 // Codes of the header reader (same numbers as the file error codes).

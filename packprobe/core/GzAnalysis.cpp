@@ -2,6 +2,7 @@
 
 #include "packprobe/core/AesLib.h"
 #include "packprobe/core/GzUnpack.h"
+#include "packprobe/core/PendingFile.h"
 
 #include "foundation/FileUtils.h"
 #include "foundation/LangUtils.h"
@@ -14,16 +15,19 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QTemporaryDir>
+#include <QStorageInfo>
 #include <QTime>
+
+#include <utility>
+
+using packprobe::TPendingFile;
 
 namespace {
 
-constexpr qint32 SaveBufferSize = 0x40000;
+constexpr qint64 SaveBufferSize = 0x80000;
 constexpr quint32 FileNotFoundCode = 14;
 constexpr quint32 OpenErrorCode = 2;
 constexpr quint32 TrailerErrorCode = 4;
-constexpr char ScratchName[] = "GzUnpack.tmp";
 
 // The locale's long time format without a time-zone part: the stored time
 // has no zone, so none is shown.
@@ -40,6 +44,46 @@ QString TimeFormatWithoutZone(const QLocale &locale)
         result.append(ch);
     }
     return result.trimmed();
+}
+
+bool SamePath(const QString &a, const QString &b)
+{
+    return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
+}
+
+[[noreturn]] void ThrowSaveError(int code, const QString &destination, int errorNumber)
+{
+    throw ECopyError(FileErrorText(quint32(code), QDir::toNativeSeparators(destination)),
+                     errorNumber);
+}
+
+// Copies source to destination through an unnamed file beside it.
+void CopyData(QIODevice &source, const QString &destination)
+{
+    std::unique_ptr<TPendingFile> target;
+    try {
+        target = TPendingFile::CreateBeside(destination);
+    } catch (const EExtFileStreamError &error) {
+        throw ECopyError(error.message(), error.ErrorCode);
+    }
+    QByteArray buffer(SaveBufferSize, Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = source.read(buffer.data(), buffer.size());
+        if (got < 0)
+            ThrowSaveError(UnpackReadError, destination, 0);
+        if (got == 0)
+            break;
+        const qint64 written = target->Device().write(buffer.constData(), got);
+        if (written != got)
+            ThrowSaveError(written >= 0 || WriteFailedForSpace(target->Device()) ? UnpackLowDiskSpace
+                                                                                : UnpackWriteError,
+                           destination, 0);
+    }
+    try {
+        target->Commit();
+    } catch (const EExtFileStreamError &error) {
+        throw ECopyError(error.message(), error.ErrorCode);
+    }
 }
 
 } // namespace
@@ -88,26 +132,73 @@ QString SafeSaveName(const QString &storedName)
 
 // ---------------------------------------------------------------------------
 
-TGzAnalyzer::TGzAnalyzer() = default;
+TGzAnalyzer::TGzAnalyzer(TDataTarget target) : m_target(target) {}
 
-TGzAnalyzer::~TGzAnalyzer()
+TGzAnalyzer::~TGzAnalyzer() = default;
+
+void TGzAnalyzer::SaveNextTo(const QString &destination)
 {
-    if (m_scratchFolder)
-        QFile::remove(ScratchFile());
+    m_saveNextTo = destination;
 }
 
-QString TGzAnalyzer::ScratchFile() const
+bool TGzAnalyzer::HasUnpackedData() const
 {
-    if (!m_scratchFolder || !m_scratchFolder->isValid())
-        return QString();
-    return m_scratchFolder->filePath(QString::fromLatin1(ScratchName));
+    return m_data != nullptr;
 }
 
-void TGzAnalyzer::SaveUnpackedData(const QString &destination) const
+QIODevice *TGzAnalyzer::UnpackedData()
 {
-    if (!m_hasData)
+    if (!m_data)
+        return nullptr;
+    m_data->Device().seek(0);
+    return &m_data->Device();
+}
+
+void TGzAnalyzer::SaveUnpackedData(const QString &destination)
+{
+    if (!m_data)
         throw ECopyError(Translate("There is no unpacked data to save."), 0);
-    CopyFileData(ScratchFile(), destination, -1, SaveBufferSize);
+    if (!m_dataDestination.isEmpty() && SamePath(m_dataDestination, destination)) {
+        // Written beside the destination already: it only gets its name.
+        const std::unique_ptr<TPendingFile> data = std::move(m_data);
+        m_dataDestination.clear();
+        try {
+            data->Commit();
+        } catch (const EExtFileStreamError &error) {
+            throw ECopyError(error.message(), error.ErrorCode);
+        }
+        return;
+    }
+    CopyData(*UnpackedData(), destination);
+}
+
+std::unique_ptr<TPendingFile> TGzAnalyzer::NewDataFile(const TGzFileInfo &info,
+                                                       const QString &destination, int &code,
+                                                       QString &path)
+{
+    code = UnpackOk;
+    path = destination;
+    if (destination.isEmpty() && m_target == TDataTarget::CountOnly)
+        return nullptr;
+    std::unique_ptr<TPendingFile> data;
+    try {
+        data = destination.isEmpty() ? TPendingFile::CreateScratch()
+                                     : TPendingFile::CreateBeside(destination);
+    } catch (const EExtFileStreamError &) {
+        code = UnpackCreateError;
+        if (path.isEmpty())
+            path = QDir::toNativeSeparators(QDir::tempPath());
+        return nullptr;
+    }
+    if (path.isEmpty())
+        path = QDir::toNativeSeparators(data->Folder());
+    const QStorageInfo storage(data->Folder());
+    if (info.USizeStored && storage.isValid() && storage.bytesAvailable() >= 0
+        && storage.bytesAvailable() < info.USize) {
+        code = UnpackLowDiskSpace;
+        return nullptr;
+    }
+    return data;
 }
 
 void TGzAnalyzer::Fail(TAnalysisReport &report, TAnalysisStage stage, quint32 code,
@@ -206,33 +297,35 @@ void TGzAnalyzer::Unpack(TAnalysisReport &report, IPasswordProvider &passwords,
         WipeBytes(password);
     }
 
-    if (!m_scratchFolder) {
-        m_scratchFolder = std::make_unique<QTemporaryDir>(
-            QDir::temp().filePath(QStringLiteral("packprobe-XXXXXX")));
-        if (m_scratchFolder->isValid())
-            QFile::setPermissions(m_scratchFolder->path(),
-                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                      | QFileDevice::ExeOwner);
-    }
-    m_hasData = false;
+    // The data of an earlier analysis goes now; a file that cannot be
+    // unpacked leaves none.
+    m_data.reset();
+    m_dataDestination.clear();
+    const QString destination = std::exchange(m_saveNextTo, QString());
     TAnalysisReport::TComputed computed;
-    const QString scratch = ScratchFile();
-    const int code = scratch.isEmpty()
-                         ? UnpackCreateError
-                         : UnpackGzFile(report.FileName, scratch, encryption.get(), computed.Checksum,
-                                        computed.CompressedSize, computed.UncompressedSize,
-                                        TUnpackOptions{monitor});
+    QString dataPath;
+    int code = UnpackOk;
+    std::unique_ptr<TPendingFile> data = NewDataFile(*report.Header, destination, code, dataPath);
+    if (code == UnpackOk)
+        code = UnpackGzData(report.FileName, data ? &data->Device() : nullptr, encryption.get(),
+                            computed.Checksum, computed.CompressedSize, computed.UncompressedSize,
+                            TUnpackOptions{monitor});
     encryption.reset();
 
-    report.SaveEnabled = code == UnpackOk;
+    report.SaveEnabled = code == UnpackOk && data;
     if (code != UnpackOk) {
-        report.ErrorText = FileErrorText(quint32(code));
+        // Output errors name the place that could not take the data.
+        const bool output = code == UnpackCreateError || code == UnpackWriteError
+                            || code == UnpackLowDiskSpace;
+        report.ErrorText = FileErrorText(quint32(code), output ? dataPath : QString());
         Fail(report, TAnalysisStage::UnpackError, quint32(code),
              Translate("Error unpacking file: ") + report.ErrorText);
         report.DataRows.append({Translate("Error"), report.ErrorText});
         return;
     }
-    m_hasData = true;
+    m_data = std::move(data);
+    if (m_data)
+        m_dataDestination = destination;
     report.Stage = TAnalysisStage::Done;
     report.Computed = computed;
     if (!encrypted)

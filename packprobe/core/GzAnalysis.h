@@ -12,7 +12,7 @@
 namespace foundation {
 class IProgressMonitor;
 }
-class QTemporaryDir;
+class QIODevice;
 
 // The analysis of one gz file: header, trailer and what unpacking the data
 // yields, as report rows and the message to show, so that a window or the
@@ -97,35 +97,67 @@ QString EncryptionDepthName(qint32 encMode);
 // for a name that has none usable ("", ".", "..").
 QString SafeSaveName(const QString &storedName);
 
-// Owns the private scratch folder (owner-only, unique per analyzer) and the
-// unpacked data of the last successful analysis.
+// What an analysis does with the unpacked data.
+enum class TDataTarget {
+    CountOnly, // nothing is written: checksum and sizes only
+    Scratch    // kept as unnamed scratch data until it is saved or replaced
+};
+
+namespace packprobe {
+class TPendingFile;
+}
+
+// Analyses gz files and keeps the unpacked data of the last successful one.
+//
+// The window: AnalyzeFile (target Scratch), then SaveUnpackedData(path) when
+// the user saves; the scratch data has no name on disk (PendingFile.h) and
+// goes with the analyzer or the next analysis.
+// The command line: target CountOnly for a report (nothing is written), or
+// SaveNextTo(path) before AnalyzeFile and SaveUnpackedData(path) after it:
+// the data is then written once, straight into its destination's folder, and
+// appears under its name only when it is saved.
 class TGzAnalyzer
 {
 public:
-    TGzAnalyzer();
+    explicit TGzAnalyzer(TDataTarget target = TDataTarget::Scratch);
     ~TGzAnalyzer();
 
     TGzAnalyzer(const TGzAnalyzer &) = delete;
     TGzAnalyzer &operator=(const TGzAnalyzer &) = delete;
 
+    // Cancelling through the monitor ends the analysis with code 128
+    // ("Terminated by user") and keeps no data.
     TAnalysisReport AnalyzeFile(const QString &fileName, IPasswordProvider &passwords,
                                 foundation::IProgressMonitor *monitor = nullptr);
 
-    // The scratch file holding the last unpacked data (empty when the private
-    // folder cannot be made).
-    QString ScratchFile() const;
-    // True after a successful unpacking.
-    bool HasUnpackedData() const { return m_hasData; }
-    // Copies the unpacked data to destination (CopyFileData); throws
-    // ECopyError on failure, and when nothing has been unpacked.
-    void SaveUnpackedData(const QString &destination) const;
+    // The next analysis writes its data beside destination (see above).
+    void SaveNextTo(const QString &destination);
+
+    // True after a successful unpacking whose data is kept.
+    bool HasUnpackedData() const;
+    // The unpacked data for reading, positioned at its start; nullptr when
+    // there is none.
+    QIODevice *UnpackedData();
+    // Saves the unpacked data to destination, replacing a file of that name;
+    // the file appears only when it is complete. Throws ECopyError on failure
+    // ("Low disk space" with the path when the disk fills; nothing is left
+    // behind), and when nothing has been unpacked.
+    void SaveUnpackedData(const QString &destination);
 
 private:
     void ReadHeaderRows(TAnalysisReport &report);
     bool ReadTrailerRows(TAnalysisReport &report);
-    void Unpack(TAnalysisReport &report, IPasswordProvider &passwords, foundation::IProgressMonitor *monitor);
+    void Unpack(TAnalysisReport &report, IPasswordProvider &passwords,
+                foundation::IProgressMonitor *monitor);
+    // The file for the data of this analysis (nullptr for CountOnly); sets
+    // the code and the path for messages when it cannot be made.
+    std::unique_ptr<packprobe::TPendingFile> NewDataFile(const TGzFileInfo &info,
+                                                         const QString &destination, int &code,
+                                                         QString &path);
     void Fail(TAnalysisReport &report, TAnalysisStage stage, quint32 code, const QString &message);
 
-    std::unique_ptr<QTemporaryDir> m_scratchFolder;
-    bool m_hasData = false;
+    const TDataTarget m_target;
+    QString m_saveNextTo;
+    std::unique_ptr<packprobe::TPendingFile> m_data;
+    QString m_dataDestination; // the destination m_data was made beside
 };

@@ -143,7 +143,11 @@ bool TConsolePasswordProvider::askPassword(const QString &fileName, QByteArray &
 int RunReport(const TCliOptions &options, IPasswordProvider &passwords, QTextStream &out,
               QTextStream &err)
 {
-    TGzAnalyzer analyzer;
+    // Without --save nothing is written; with it the data is written once,
+    // beside the file it is saved as.
+    TGzAnalyzer analyzer(TDataTarget::CountOnly);
+    if (!options.SaveTo.isEmpty())
+        analyzer.SaveNextTo(options.SaveTo);
     const TAnalysisReport report = analyzer.AnalyzeFile(options.File, passwords);
     if (options.Json)
         out << QString::fromUtf8(FormatReportJson(report));

@@ -2,6 +2,8 @@
 
 #include "support/TempDir.h"
 
+#include "foundation/Progress.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QRandomGenerator>
@@ -565,6 +567,32 @@ TEST_F(AesCancelTest, EmptyDataIsReportedAndCanBeCancelled)
     reader.SetOnProgress([&](TFileAction, qint64 count, bool) { counts.push_back(count); });
     EXPECT_EQ(reader.DecryptStreamEx(in, nullptr, container.size(), false, [] { return true; }), orUserBreak);
     EXPECT_EQ(counts, (std::vector<qint64>{0}));
+}
+
+TEST_F(AesCancelTest, MonitorDrivesProgressAndCancel)
+{
+    const QByteArray plain = RandomBytes(1000, 5);
+    const TEncrypted e = Encrypt("monitor", 1, 64, plain);
+    QByteArray container = e.Container;
+    std::vector<std::pair<qint64, qint64>> reports;
+    bool cancel = false;
+    foundation::TFunctionMonitor monitor(
+        [&](qint64 done, qint64 total) {
+            reports.emplace_back(done, total);
+            cancel = done >= 300;
+        },
+        [&] { return cancel; });
+    QBuffer in(&container);
+    in.open(QIODevice::ReadOnly);
+    TEncryption reader("monitor", 1, 100);
+    reader.SetOnProgress(packprobe::ProgressEventFor(&monitor, container.size()));
+    EXPECT_EQ(reader.DecryptStreamEx(in, nullptr, container.size(), false,
+                                     packprobe::CancelEventFor(&monitor)),
+              orUserBreak);
+    ASSERT_EQ(reports.size(), 3u);
+    EXPECT_EQ(reports.back(), std::make_pair(qint64(300), qint64(container.size())));
+    EXPECT_FALSE(packprobe::ProgressEventFor(nullptr, 1));
+    EXPECT_FALSE(packprobe::CancelEventFor(nullptr));
 }
 
 TEST_F(AesCancelTest, EncryptionStopsWithoutTrailer)

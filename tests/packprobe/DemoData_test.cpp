@@ -131,9 +131,9 @@ TEST(DemoData, SamplesGiveTheirReports)
         const TAnalysisReport report = analyzer.AnalyzeFile(name, password);
         EXPECT_EQ(report.Stage, demo.stage) << demo.name << ": " << report.Message.toStdString();
         if (demo.stage == TAnalysisStage::Done) {
-            QFile data(analyzer.ScratchFile());
-            ASSERT_TRUE(data.open(QIODevice::ReadOnly));
-            EXPECT_EQ(data.readAll().size(), report.Header->USize) << demo.name;
+            QIODevice *data = analyzer.UnpackedData();
+            ASSERT_NE(data, nullptr) << demo.name;
+            EXPECT_EQ(data->readAll().size(), report.Header->USize) << demo.name;
         }
     }
 }

@@ -2,11 +2,13 @@
 #include "packprobe/core/GzUnpack.h"
 
 #include "GzTestFiles.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 #include "foundation/FileUtils.h"
 
 #include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -50,9 +52,28 @@ QString Value(const QList<TReportRow> &rows, const QString &field)
     return QStringLiteral("<missing>");
 }
 
+QByteArray Unpacked(TGzAnalyzer &analyzer)
+{
+    QIODevice *data = analyzer.UnpackedData();
+    return data ? data->readAll() : QByteArray("<none>");
+}
+
 class GzAnalysisTest : public TempDirTest
 {
 protected:
+    // Scratch data goes to a temporary folder of the test's own, so that
+    // what it leaves there can be seen.
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        QDir().mkpath(path("tmp"));
+        temp.emplace("TMPDIR", path("tmp"));
+    }
+    QStringList leftInTemp() const
+    {
+        return QDir(path("tmp")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+    std::optional<ScopedEnv> temp;
     TGzAnalyzer analyzer;
 };
 
@@ -82,7 +103,7 @@ TEST_F(GzAnalysisTest, PlainFileGivesSixTwoAndThreeRows)
     EXPECT_TRUE(report.Message.isEmpty());
     EXPECT_EQ(report.SaveEnabled, std::optional<bool>(true));
     EXPECT_EQ(report.SaveName, "report.txt");
-    EXPECT_EQ(readFile(analyzer.ScratchFile()), plain);
+    EXPECT_EQ(Unpacked(analyzer), plain);
 }
 
 TEST_F(GzAnalysisTest, EncryptedFileGivesSevenOneAndTwoRowsAndAsksOnce)
@@ -99,7 +120,7 @@ TEST_F(GzAnalysisTest, EncryptedFileGivesSevenOneAndTwoRowsAndAsksOnce)
     EXPECT_EQ(Value(report.HeaderRows, "Encryption depth"), "192 bit");
     EXPECT_EQ(Fields(report.TrailerRows), QStringList{"Size mod 2^32"});
     EXPECT_EQ(Fields(report.DataRows), (QStringList{"Compressed size", "Uncompressed size"}));
-    EXPECT_EQ(readFile(analyzer.ScratchFile()), plain);
+    EXPECT_EQ(Unpacked(analyzer), plain);
 }
 
 TEST_F(GzAnalysisTest, NoPasswordAndWrongPassword)
@@ -193,7 +214,7 @@ TEST_F(GzAnalysisTest, SavesTheUnpackedDataOfTheLastSuccess)
     EXPECT_EQ(readFile(saved), plain);
 }
 
-TEST_F(GzAnalysisTest, ScratchFolderIsPrivateAndPerAnalyzer)
+TEST_F(GzAnalysisTest, ScratchDataHasNoNameAndIsPerAnalyzer)
 {
     FixedPassword passwords(std::nullopt);
     TGzAnalyzer other;
@@ -201,26 +222,89 @@ TEST_F(GzAnalysisTest, ScratchFolderIsPrivateAndPerAnalyzer)
     ASSERT_TRUE(analyzer.AnalyzeFile(file, passwords).succeeded());
     ASSERT_TRUE(other.AnalyzeFile(writeFile("b.gz", WriteGz("two", PlainOptions())), passwords)
                     .succeeded());
-    EXPECT_NE(analyzer.ScratchFile(), other.ScratchFile());
-    EXPECT_EQ(readFile(analyzer.ScratchFile()), "one");
-    EXPECT_EQ(readFile(other.ScratchFile()), "two");
-#ifndef Q_OS_WIN
-    const QFileInfo folder(QFileInfo(analyzer.ScratchFile()).absolutePath());
-    EXPECT_EQ(folder.permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser),
-              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    EXPECT_EQ(QFileInfo(analyzer.ScratchFile()).permissions()
-                  & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup
-                     | QFileDevice::WriteOther),
-              QFileDevice::Permissions());
+    EXPECT_EQ(Unpacked(analyzer), "one");
+    EXPECT_EQ(Unpacked(other), "two");
+#ifdef Q_OS_LINUX
+    EXPECT_EQ(leftInTemp(), QStringList());
 #endif
+}
 
-    // The folder goes with its analyzer.
-    std::optional<TGzAnalyzer> shortLived(std::in_place);
-    ASSERT_TRUE(shortLived->AnalyzeFile(file, passwords).succeeded());
-    const QString folderName = QFileInfo(shortLived->ScratchFile()).absolutePath();
-    ASSERT_TRUE(QFileInfo::exists(folderName));
-    shortLived.reset();
-    EXPECT_FALSE(QFileInfo::exists(folderName));
+TEST_F(GzAnalysisTest, CountOnlyWritesNothing)
+{
+    const QByteArray plain = SampleText(600000);
+    TGzAnalyzer counting(TDataTarget::CountOnly);
+    FixedPassword passwords(std::nullopt);
+    const TAnalysisReport report =
+        counting.AnalyzeFile(writeFile("a.gz", WriteGz(plain, PlainOptions())), passwords);
+    ASSERT_TRUE(report.succeeded());
+    EXPECT_EQ(report.Computed->UncompressedSize, plain.size());
+    EXPECT_EQ(report.Computed->Checksum, Crc(plain));
+    EXPECT_EQ(report.SaveEnabled, std::optional<bool>(false));
+    EXPECT_FALSE(counting.HasUnpackedData());
+    EXPECT_EQ(leftInTemp(), QStringList());
+    EXPECT_EQ(QDir(dir()).entryList(QDir::Files | QDir::Hidden), QStringList{"a.gz"});
+}
+
+TEST_F(GzAnalysisTest, SaveNextToWritesTheFileOnceAndNamesItOnSave)
+{
+    const QByteArray plain = SampleText(700000);
+    const QString file = writeFile("a.gz", WriteGz(plain, PlainOptions()));
+    const QString destination = path("saved.txt");
+    writeFile("saved.txt", "old contents");
+    TGzAnalyzer saving(TDataTarget::CountOnly);
+    saving.SaveNextTo(destination);
+    FixedPassword passwords(std::nullopt);
+    ASSERT_TRUE(saving.AnalyzeFile(file, passwords).succeeded());
+    // Unpacked, but not under its name yet.
+    EXPECT_EQ(readFile(destination), "old contents");
+    saving.SaveUnpackedData(destination);
+    EXPECT_EQ(readFile(destination), plain);
+    EXPECT_EQ(QDir(dir()).entryList(QDir::Files | QDir::Hidden), (QStringList{"a.gz", "saved.txt"}));
+    EXPECT_FALSE(saving.HasUnpackedData());
+
+    // Not saved: nothing stays.
+    saving.SaveNextTo(path("never.txt"));
+    ASSERT_TRUE(saving.AnalyzeFile(file, passwords).succeeded());
+    saving.AnalyzeFile(file, passwords); // the next analysis replaces it
+    EXPECT_EQ(QDir(dir()).entryList(QDir::Files | QDir::Hidden), (QStringList{"a.gz", "saved.txt"}));
+}
+
+TEST_F(GzAnalysisTest, FailedUnpackingLeavesNoSavedFile)
+{
+    const QByteArray plain = SampleText(300000);
+    const QString file = writeFile("s.gze", WriteGz(plain, EncryptedOptions("right", 1)));
+    TGzAnalyzer saving(TDataTarget::CountOnly);
+    saving.SaveNextTo(path("out.txt"));
+    FixedPassword wrong(QByteArray("wrong"));
+    EXPECT_EQ(saving.AnalyzeFile(file, wrong).ErrorCode, 11u);
+    EXPECT_FALSE(saving.HasUnpackedData());
+    EXPECT_THROW(saving.SaveUnpackedData(path("out.txt")), ECopyError);
+    EXPECT_EQ(QDir(dir()).entryList(QDir::Files | QDir::Hidden), QStringList{"s.gze"});
+}
+
+TEST_F(GzAnalysisTest, HeaderSizeBeyondTheFreeSpaceGivesLowDiskSpaceBeforeUnpacking)
+{
+    // The header claims far more than any disk here holds.
+    const QByteArray plain = SampleText(5000);
+    QByteArray gz = WriteGz(plain, PlainOptions());
+    const qsizetype sizes = gz.indexOf(QByteArray("\x01\x00\x10\x00", 4));
+    ASSERT_GT(sizes, 0);
+    QByteArray huge;
+    PutLe64(huge, qint64(1) << 60);
+    gz.replace(sizes + 4 + 8, 8, huge);
+    const QString file = writeFile("huge.gz", gz);
+
+    FixedPassword passwords(std::nullopt);
+    TAnalysisReport report = analyzer.AnalyzeFile(file, passwords);
+    EXPECT_EQ(report.ErrorCode, quint32(UnpackLowDiskSpace));
+    EXPECT_TRUE(report.ErrorText.startsWith("Low disk space: \"")) << report.ErrorText.toStdString();
+    EXPECT_FALSE(analyzer.HasUnpackedData());
+    EXPECT_EQ(leftInTemp(), QStringList());
+
+    // A report alone writes nothing, so it needs no room.
+    TGzAnalyzer counting(TDataTarget::CountOnly);
+    report = counting.AnalyzeFile(file, passwords);
+    EXPECT_TRUE(report.succeeded()) << report.Message.toStdString();
 }
 
 // ---------------------------------------------------------------------------

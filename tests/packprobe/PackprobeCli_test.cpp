@@ -4,9 +4,20 @@
 #include "support/TempDir.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTextStream>
+#include <QElapsedTimer>
+
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
 
 using namespace GzTest;
 
@@ -111,9 +122,13 @@ TEST_F(RunReportTest, ExitCodesAndSave)
     EXPECT_TRUE(out.startsWith("Header:\n"));
     EXPECT_EQ(readFile(options.SaveTo), plain);
 
+    // The data is written where it is saved: a folder that is not there
+    // fails the unpacking, with the name.
     options.SaveTo = path("no/folder/saved.txt");
     EXPECT_EQ(run(options), ExitAnalysisError);
-    EXPECT_FALSE(err.isEmpty());
+    EXPECT_TRUE(out.contains("Could not create file: \"" + QDir::toNativeSeparators(options.SaveTo)))
+        << out.toStdString();
+    EXPECT_EQ(QDir(dir()).entryList(QDir::Files | QDir::Hidden), (QStringList{"a.gz", "saved.txt"}));
 
     options.SaveTo.clear();
     options.File = writeFile("s.gze", WriteGz(plain, EncryptedOptions("pw", 1)));
@@ -192,3 +207,53 @@ TEST_F(ProgramTest, UsageErrorsHelpAndNoWindow)
     environment = QProcessEnvironment::systemEnvironment();
     EXPECT_EQ(run({"-lang:de", "--report", path("missing.gz")}), ExitAnalysisError);
 }
+
+#ifdef Q_OS_LINUX
+// Ctrl+C at the password prompt must give the terminal its echo back.
+TEST_F(ProgramTest, InterruptedPasswordPromptRestoresTheEcho)
+{
+    const QString file = writeFile("s.gze", WriteGz("abc", EncryptedOptions("pw", 1)));
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const QByteArray terminalName = ptsname(master);
+    const QByteArray programName = QFile::encodeName(program);
+    const QByteArray fileName = QFile::encodeName(file);
+    const pid_t child = fork();
+    if (child == 0) {
+        setsid();
+        const int terminal = open(terminalName.constData(), O_RDWR);
+        dup2(terminal, 0);
+        dup2(terminal, 1);
+        dup2(terminal, 2);
+        execl(programName.constData(), programName.constData(), "--report", fileName.constData(),
+              static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    ASSERT_GT(child, 0);
+    const int terminal = open(terminalName.constData(), O_RDWR | O_NOCTTY);
+    auto echoOn = [terminal] {
+        termios settings{};
+        tcgetattr(terminal, &settings);
+        return (settings.c_lflag & ECHO) != 0;
+    };
+    // Wait until the prompt has switched the echo off.
+    QElapsedTimer waited;
+    waited.start();
+    while (echoOn() && waited.elapsed() < 10000) {
+        char discard[256];
+        pollfd readable{master, POLLIN, 0};
+        if (poll(&readable, 1, 20) > 0)
+            (void)!read(master, discard, sizeof discard);
+    }
+    EXPECT_FALSE(echoOn());
+    kill(child, SIGINT);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
+    EXPECT_TRUE(echoOn());
+    close(terminal);
+    close(master);
+}
+#endif
