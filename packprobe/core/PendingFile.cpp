@@ -115,8 +115,17 @@ std::unique_ptr<TPendingFile> TPendingFile::CreateScratch(TNaming naming)
 std::unique_ptr<TPendingFile> TPendingFile::CreateBeside(const QString &destination, TNaming naming)
 {
     std::unique_ptr<TPendingFile> pending(new TPendingFile);
-    pending->m_destination = QFileInfo(destination).absoluteFilePath();
-    pending->m_folder = QFileInfo(pending->m_destination).absolutePath();
+    const QFileInfo target(destination);
+    pending->m_folder = target.absolutePath();
+    if (target.exists() && !target.isFile() && !target.isDir()) {
+        // A device or FIFO (/dev/stdout, a pipe) is written in place.
+        pending->m_file.setFileName(destination);
+        if (!pending->m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            ThrowCreateError(destination, EACCES);
+        pending->m_committed = true;
+        return pending;
+    }
+    pending->m_destination = target.absoluteFilePath();
     if (naming == TNaming::UnnamedWhereOffered
         && pending->OpenUnnamed(pending->m_destination, true))
         return pending;
@@ -158,6 +167,9 @@ void TPendingFile::Commit()
         AddLeftover(m_name);
     }
     m_file.close();
+    // A file that is replaced keeps its permissions.
+    if (QFileInfo(m_destination).isFile())
+        QFile::setPermissions(m_name, QFile::permissions(m_destination));
     if (!ReplaceFileWith(m_name, m_destination)) {
         const int error = LastSystemError();
         Discard();

@@ -29,6 +29,11 @@
 //   auto out = TPendingFile::CreateBeside("/home/me/data.txt");
 //   write to out->Device(), then out->Commit();           // the file appears whole
 //   (without Commit the data is discarded when out goes)
+//
+// A destination that exists but is no regular file (a device such as
+// /dev/stdout, a FIFO) is written in place; Commit then does nothing. A file
+// that is replaced keeps its permissions; a new one gets the usual ones
+// (the umask applies), scratch data is the owner's alone.
 
 namespace packprobe {
 

@@ -12,7 +12,8 @@ namespace packprobe {
 int OpenUnnamedFile(const QString &folder, bool forLink)
 {
     const int flags = O_TMPFILE | O_RDWR | O_CLOEXEC | (forLink ? 0 : O_EXCL);
-    const int fd = ::open(QFile::encodeName(folder).constData(), flags, 0600);
+    // Scratch data is the owner's alone; a saved file gets the usual rights.
+    const int fd = ::open(QFile::encodeName(folder).constData(), flags, forLink ? 0666 : 0600);
     if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL))
         errno = EOPNOTSUPP; // the file system (or an older kernel) has no O_TMPFILE
     return fd;

@@ -94,6 +94,30 @@ INSTANTIATE_TEST_SUITE_P(Naming, BothNamings, ::testing::ValuesIn(Namings),
                              return info.param == TNaming::Named ? "Named" : "Unnamed";
                          });
 
+#ifdef Q_OS_UNIX
+TEST_P(BothNamings, ReplacedFileKeepsItsPermissions)
+{
+    const QString destination = path("out/data.txt");
+    writeFile("out/data.txt", "old");
+    const auto rights = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser
+                        | QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    ASSERT_TRUE(QFile::setPermissions(destination, rights));
+    const auto pending = TPendingFile::CreateBeside(destination, GetParam());
+    pending->Device().write("new");
+    pending->Commit();
+    EXPECT_EQ(QFile::permissions(destination), rights);
+}
+
+TEST_F(PendingFileTest, DeviceIsWrittenInPlace)
+{
+    const auto pending = TPendingFile::CreateBeside("/dev/null");
+    EXPECT_EQ(pending->Device().write("gone"), 4);
+    pending->Commit();
+    EXPECT_TRUE(QFileInfo("/dev/null").exists());
+    EXPECT_FALSE(QFileInfo("/dev/null").isFile());
+}
+#endif
+
 TEST_F(PendingFileTest, MissingFolderThrowsWithTheSystemError)
 {
     EXPECT_THROW(TPendingFile::CreateBeside(path("no/such/folder/x.txt")), EExtFileStreamError);
