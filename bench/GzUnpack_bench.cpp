@@ -1,13 +1,17 @@
-// Unpacking speed of plain and encrypted gz files against peers, measured
-// in the same run on the same data:
-//   plain:     UnpackGzFile      vs  gzip -dc > file,  pigz -dc > file
-//   encrypted: UnpackGzFile (AES-256 container)  vs  7z x -so of an AES-256 zip > file
-// Data: realistic text, PACKPROBE_BENCH_BYTES bytes (default 1 GiB). Each
+// Speed of the packprobe program against peers, measured in the same run on
+// the same data, with the ratios it aims at:
+//   checking:   packprobe --report          vs  igzip -t, pigz -t, gzip -t
+//   unpacking:  packprobe --report --save   vs  igzip -dc > file, pigz -dc, gzip -dc
+//   encrypted:  --report of an AES-256 file vs  --report of the same data plain
+//               (and 7z x -so of an AES-256 zip > file, for reference)
+// and packprobe's peak memory. Data: realistic text, PACKPROBE_BENCH_BYTES
+// bytes of output (default 1 GiB). Each
 // command runs PACKPROBE_BENCH_RUNS times (default 3); the best time counts.
 #include "packprobe/core/AesLib.h"
 #include "packprobe/core/ExtFileDevice.h"
 #include "packprobe/core/GzUnpack.h"
 #include "packprobe/core/GzWriter.h"
+#include "packprobe/core/Inflater.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -236,6 +240,44 @@ void Row(const char *label, std::optional<Timing> t, qint64 bytes, std::optional
     std::printf("\n");
 }
 
+// The packprobe program beside this benchmark (the bench preset builds it).
+QString Program()
+{
+    return Quote(QCoreApplication::applicationDirPath() + QStringLiteral("/packprobe"));
+}
+
+// Peak resident memory in MiB of one run of the command (GNU time), or -1.
+double PeakMiB(const QString &command, const QDir &work)
+{
+    if (!QFile::exists(QStringLiteral("/usr/bin/time")))
+        return -1;
+    const QString report = work.filePath(QStringLiteral("time.txt"));
+    if (!Shell(QStringLiteral("/usr/bin/time -f %M -o %1 /bin/sh -c %2")
+                   .arg(Quote(report), Quote(command))))
+        return -1;
+    QFile file(report);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    return file.readAll().trimmed().toDouble() / 1024.0;
+}
+
+void Ratio(const char *label, const std::optional<Timing> &ours, const std::optional<Timing> &peer,
+           double goal)
+{
+    if (!ours || !peer) {
+        std::printf("  %-52s  skipped\n", label);
+        return;
+    }
+    const double ratio = ours->wall / peer->wall;
+    std::printf("  %-52s %5.2fx  (goal <= %.2fx) %s\n", label, ratio, goal,
+                ratio <= goal ? "met" : "NOT met");
+}
+
+std::optional<Timing> Command(int runs, const QString &command)
+{
+    return Best(runs, true, [&] { return Shell(command); });
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -271,42 +313,80 @@ int main(int argc, char **argv)
                       .arg(Quote(work.path()), QString::fromLatin1(Password), Quote(zip)));
         QFile::remove(text);
     }
-    std::printf("gz %lld bytes, gze %lld bytes, zip %lld bytes; best of %d runs, output to a file\n\n",
+    std::printf("gz %lld bytes, gze %lld bytes, zip %lld bytes; best of %d runs; inflate backend %s\n"
+                "load average before: %s\n",
                 static_cast<long long>(QFileInfo(gz).size()), static_cast<long long>(QFileInfo(gze).size()),
-                static_cast<long long>(QFileInfo(zip).size()), runs);
+                static_cast<long long>(QFileInfo(zip).size()), runs,
+                qPrintable(packprobe::InflateBackendName(packprobe::DefaultInflateBackend())),
+                qPrintable(LoadAverage().trimmed()));
 
-    auto unpack = [&](const QString &file, bool encrypted) {
-        std::unique_ptr<TEncryption> crypt;
-        if (encrypted)
-            crypt = std::make_unique<TEncryption>(Password, KeyModeFromPassword(Password), int(UnpackBufferSize));
+    const QString program = Program();
+    // The password comes from a file, so that the shell runs packprobe itself
+    // (and the memory measured is packprobe's).
+    const QString passwordFile = work.filePath(QStringLiteral("password.txt"));
+    {
+        QFile file(passwordFile);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return 1;
+        file.write(QByteArray(Password) + '\n');
+    }
+    const QString toOut = QStringLiteral(" > ") + Quote(out);
+
+    std::printf("\nChecking (nothing written), %lld bytes of output:\n", static_cast<long long>(size));
+    const auto report = Command(runs, program + " --report " + Quote(gz) + " > /dev/null");
+    Row("packprobe --report", report, size, std::nullopt);
+    const auto igzipT = Have("igzip") ? Command(runs, "igzip -t " + Quote(gz)) : std::nullopt;
+    Row("igzip -t", igzipT, size, report);
+    const auto pigzT = Have("pigz") ? Command(runs, "pigz -t " + Quote(gz)) : std::nullopt;
+    Row("pigz -t", pigzT, size, report);
+    const auto gzipT = Have("gzip") ? Command(runs, "gzip -t " + Quote(gz)) : std::nullopt;
+    Row("gzip -t", gzipT, size, report);
+
+    std::printf("\nUnpacking to a file, %lld bytes of output:\n", static_cast<long long>(size));
+    const auto save = Command(runs, QStringLiteral("rm -f %1 && %2 --report %3 --save %1 > /dev/null")
+                                        .arg(Quote(out), program, Quote(gz)));
+    Row("packprobe --report --save", save, size, std::nullopt);
+    const auto igzipD = Have("igzip") ? Command(runs, "igzip -dc " + Quote(gz) + toOut) : std::nullopt;
+    Row("igzip -dc > file", igzipD, size, save);
+    const auto pigzD = Have("pigz") ? Command(runs, "pigz -dc " + Quote(gz) + toOut) : std::nullopt;
+    Row("pigz -dc > file", pigzD, size, save);
+    const auto gzipD = Have("gzip") ? Command(runs, "gzip -dc " + Quote(gz) + toOut) : std::nullopt;
+    Row("gzip -dc > file", gzipD, size, save);
+
+    std::printf("\nEncrypted, AES-256, %lld bytes of output:\n", static_cast<long long>(size));
+    const QString encryptedReport =
+        program + " --report " + Quote(gze) + " --password-stdin < " + Quote(passwordFile) + " > /dev/null";
+    const auto encrypted = Command(runs, encryptedReport);
+    Row("packprobe --report (AES-256)", encrypted, size, std::nullopt);
+    const auto unpack = Best(runs, false, [&] {
+        TEncryption crypt(Password, KeyModeFromPassword(Password), int(UnpackBufferSize));
         quint32 crc = 0;
         qint64 c = 0, u = 0;
-        const int code = UnpackGzFile(file, out, crypt.get(), crc, c, u);
-        return code == 0 && u == size;
-    };
-
-    std::printf("Plain (%lld bytes of output):\n", static_cast<long long>(size));
-    const auto ours = Best(runs, false, [&] { return unpack(gz, false); });
-    Row("packprobe UnpackGzFile", ours, size, std::nullopt);
-    if (Have("gzip"))
-        Row("gzip -dc > file", Best(runs, true, [&] { return Shell("gzip -dc " + Quote(gz) + " > " + Quote(out)); }), size, ours);
-    if (Have("pigz"))
-        Row("pigz -dc > file", Best(runs, true, [&] { return Shell("pigz -dc " + Quote(gz) + " > " + Quote(out)); }), size, ours);
-
-    std::printf("\nEncrypted, AES-256 (%lld bytes of output):\n", static_cast<long long>(size));
-    const auto oursEncrypted = Best(runs, false, [&] { return unpack(gze, true); });
-    Row("packprobe UnpackGzFile", oursEncrypted, size, std::nullopt);
+        return UnpackGzData(gze, nullptr, &crypt, crc, c, u) == 0 && u == size;
+    });
+    Row("UnpackGzData in process (AES-256)", unpack, size, std::nullopt);
     if (have7z && QFile::exists(zip))
         Row("7z x -so (AES-256 zip) > file",
-            Best(runs, true, [&] {
-                return Shell(QStringLiteral("7z x -so -p'%1' %2 > %3")
-                                 .arg(QString::fromLatin1(Password), Quote(zip), Quote(out)));
-            }),
-            size, oursEncrypted);
+            Command(runs, QStringLiteral("7z x -so -p'%1' %2").arg(QString::fromLatin1(Password), Quote(zip))
+                              + toOut),
+            size, encrypted);
 
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("\nMachine load average while measuring: %s", qPrintable(LoadAverage()));
-    std::printf("\nPeak resident memory of this process: %.1f MiB\n", double(usage.ru_maxrss) / 1024.0);
+    std::printf("\nRatios (wall time, ours / peer):\n");
+    Ratio("--report / igzip -t", report, igzipT, 1.0);
+    Ratio("--report / pigz -t", report, pigzT, 0.5);
+    Ratio("--report / gzip -t", report, gzipT, 0.5);
+    Ratio("--report --save / igzip -dc > file", save, igzipD, 1.0);
+    Ratio("--report --save / pigz -dc > file", save, pigzD, 0.5);
+    Ratio("--report --save / gzip -dc > file", save, gzipD, 0.5);
+    Ratio("--report AES-256 / --report plain", encrypted, report, 1.15);
+
+    std::printf("\nPeak resident memory of packprobe (goal <= 64 MiB):\n");
+    std::printf("  --report          %6.1f MiB\n", PeakMiB(program + " --report " + Quote(gz) + " > /dev/null", work));
+    std::printf("  --report --save   %6.1f MiB\n",
+                PeakMiB(QStringLiteral("rm -f %1 && %2 --report %3 --save %1 > /dev/null").arg(Quote(out), program, Quote(gz)), work));
+    std::printf("  --report AES-256  %6.1f MiB\n",
+                PeakMiB(encryptedReport, work));
+
+    std::printf("\nMachine load average after measuring: %s", qPrintable(LoadAverage()));
     return 0;
 }
