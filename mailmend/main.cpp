@@ -38,17 +38,16 @@ int main(int argc, char **argv)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     InitProgram(QString(), QString(), {QLatin1String(RuntimeTextDomain), QLatin1String(UnitsTextDomain)},
                 arguments);
-    {
-        QCoreApplication app(argc, argv);
-        std::signal(SIGINT, OnInterrupt);
-        QTextStream out(stdout);
-        QTextStream err(stderr);
-        QTextStream in(stdin);
-        TCommandLineIo io{out, err, in, MAILMEND_ISATTY(0) != 0, {}, [] { return CancelSignal != 0; }};
-        const int result = RunCommandLine(arguments, io);
-        if (result != NoCommandLineMode)
-            return result;
-        std::signal(SIGINT, SIG_DFL);
-    }
-    return mailmend::RunWindowMode(argc, argv, ThunderbirdFolderOption(arguments));
+    // The mode is decided before any application object exists: only the
+    // window needs a display and a QApplication.
+    if (!HasCommandLineMode(arguments))
+        return mailmend::RunWindowMode(argc, argv, ThunderbirdFolderOption(arguments));
+
+    QCoreApplication app(argc, argv);
+    std::signal(SIGINT, OnInterrupt);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QTextStream in(stdin);
+    TCommandLineIo io{out, err, in, MAILMEND_ISATTY(0) != 0, {}, [] { return CancelSignal != 0; }};
+    return RunCommandLine(arguments, io);
 }

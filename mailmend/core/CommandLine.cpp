@@ -229,6 +229,12 @@ QString ThunderbirdFolderOption(const QStringList &arguments)
     return ParseArguments(arguments).Thunderbird;
 }
 
+bool HasCommandLineMode(const QStringList &arguments)
+{
+    const TOptions options = ParseArguments(arguments);
+    return !options.Error.isEmpty() || options.Mode != TMode::None;
+}
+
 int RunCommandLine(const QStringList &arguments, TCommandLineIo &io)
 {
     const TOptions options = ParseArguments(arguments);

@@ -41,6 +41,11 @@ inline constexpr int NoCommandLineMode = -1;
 // NoCommandLineMode when there is none (the window is to be shown).
 int RunCommandLine(const QStringList &arguments, TCommandLineIo &io);
 
+// True when RunCommandLine would answer with an exit code instead of
+// NoCommandLineMode: a command-line mode or bad usage. Decided from the
+// arguments alone, before the program makes any application object.
+bool HasCommandLineMode(const QStringList &arguments);
+
 QString CommandLineUsage();
 
 // The folder given with --thunderbird (the window takes it too); empty when none.

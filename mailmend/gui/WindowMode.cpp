@@ -1,9 +1,12 @@
 #include "mailmend/gui/WindowMode.h"
 
+#include "dialogs/DisplayCheck.h"
 #include "dialogs/SelectDlg.h"
+#include "foundation/InitProg.h"
 #include "mailmend/gui/MainForm.h"
 
 #include <QApplication>
+#include <QTextStream>
 
 #include <memory>
 
@@ -11,6 +14,11 @@ namespace mailmend {
 
 int RunWindowMode(int &argc, char **argv, const QString &thunderbirdFolder)
 {
+    // Without a display Qt would abort the program instead of saying why.
+    if (!dialogs::DisplayAvailable()) {
+        QTextStream(stderr) << "mailmend: " << dialogs::NoDisplayText() << '\n';
+        return ExitUsage;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Mailmend"));
 

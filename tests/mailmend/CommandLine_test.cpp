@@ -2,8 +2,11 @@
 
 #include "support/TempDir.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 
 namespace {
 
@@ -42,6 +45,23 @@ TEST_F(CommandLineTest, UsageAndModes)
         EXPECT_EQ(Run(bad), ExitUsage) << bad.join(u' ').toStdString();
         EXPECT_TRUE(err.contains(QStringLiteral("Usage:")));
     }
+}
+
+TEST(CommandLineMode, IsDecidedFromTheArgumentsAlone)
+{
+    const auto has = [](const QStringList &arguments) {
+        return HasCommandLineMode(QStringList{QStringLiteral("mailmend")} + arguments);
+    };
+    EXPECT_FALSE(has({}));
+    EXPECT_FALSE(has({QStringLiteral("-lang:de"), QStringLiteral("-portable")}));
+    EXPECT_FALSE(has({QStringLiteral("--thunderbird"), QStringLiteral("/tb")}));
+    EXPECT_TRUE(has({QStringLiteral("--help")}));
+    EXPECT_TRUE(has({QStringLiteral("--version")}));
+    EXPECT_TRUE(has({QStringLiteral("--list-profiles")}));
+    EXPECT_TRUE(has({QStringLiteral("--scan"), QStringLiteral("Inbox")}));
+    // Bad usage is answered on the command line, not with the window.
+    EXPECT_TRUE(has({QStringLiteral("--bogus")}));
+    EXPECT_TRUE(has({QStringLiteral("Inbox")}));
 }
 
 TEST_F(CommandLineTest, ListProfiles)
@@ -168,3 +188,45 @@ TEST_F(CommandLineTest, ThunderbirdOptionIsTakenForTheWindow)
 }
 
 } // namespace
+
+// The program itself, when it has been built beside the tests.
+class MailmendProgramTest : public TempDirTest
+{
+protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        program = QCoreApplication::applicationDirPath() + QStringLiteral("/mailmend");
+        if (!QFile::exists(program))
+            GTEST_SKIP() << "mailmend is not built";
+    }
+    int run(const QStringList &arguments)
+    {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(program, arguments);
+        process.closeWriteChannel();
+        process.waitForFinished(60000);
+        out = process.readAllStandardOutput();
+        err = process.readAllStandardError();
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+    QString program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QByteArray out;
+    QByteArray err;
+};
+
+TEST_F(MailmendProgramTest, WithoutADisplayTheCommandLineWorksAndTheWindowSaysWhy)
+{
+    for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        environment.remove(QString::fromLatin1(name));
+    EXPECT_EQ(run({QStringLiteral("--version")}), ExitOk) << err.toStdString();
+    EXPECT_TRUE(out.startsWith("mailmend ")) << out.toStdString();
+    EXPECT_EQ(run({QStringLiteral("--bogus")}), ExitUsage);
+    EXPECT_TRUE(err.contains("Usage:")) << err.toStdString();
+
+    EXPECT_EQ(run({}), ExitUsage);
+    EXPECT_TRUE(err.startsWith("mailmend: No display")) << err.toStdString();
+    EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
+}
