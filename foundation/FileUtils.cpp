@@ -17,7 +17,13 @@ using namespace FileUtilsPlatform;
 // Errors
 
 EExtFileStreamError::EExtFileStreamError(const QString &msg, int error)
-    : std::runtime_error(msg.toStdString()), ErrorCode(error), FMessage(msg)
+    : std::runtime_error(msg.toStdString()), ErrorCode(error), FMessage(msg), FEnglishMessage(msg)
+{
+}
+
+EExtFileStreamError::EExtFileStreamError(const QString &msg, const QString &englishMsg, int error)
+    : std::runtime_error(msg.toStdString()), ErrorCode(error), FMessage(msg),
+      FEnglishMessage(englishMsg)
 {
 }
 

@@ -30,16 +30,21 @@ class EExtFileStreamError : public std::runtime_error
 {
 public:
     EExtFileStreamError(const QString &msg, int error);
+    // A message composed by the caller in both forms.
+    EExtFileStreamError(const QString &msg, const QString &englishMsg, int error);
 
     // The message is the translated text formatted with args (SafeFormat).
     template <typename... Args>
     static EExtFileStreamError CreateResFmt(const char *text, int error, const Args &...args)
     {
-        return EExtFileStreamError(FormatTranslated(text, TFormatArgs{StringUtilsDetail::ToFormatArg(args)...}),
-                                   error);
+        return Create<EExtFileStreamError>(text, error,
+                                           TFormatArgs{StringUtilsDetail::ToFormatArg(args)...});
     }
 
     QString message() const { return FMessage; }
+    // The message in English (the text formatted untranslated), for output
+    // that scripts read; the message itself when it was given ready-made.
+    QString englishMessage() const { return FEnglishMessage; }
 
     int ErrorCode = 0;
 
@@ -47,8 +52,17 @@ protected:
     // Translates text (library texts) and formats it with args.
     static QString FormatTranslated(const char *text, const TFormatArgs &args);
 
+    template <typename E>
+    static E Create(const char *text, int error, const TFormatArgs &args)
+    {
+        E result(FormatTranslated(text, args), error);
+        result.FEnglishMessage = SafeFormatArgs(QString::fromUtf8(text), args);
+        return result;
+    }
+
 private:
     QString FMessage;
+    QString FEnglishMessage;
 };
 
 namespace foundation {
@@ -66,8 +80,7 @@ public:
     template <typename... Args>
     static ECopyError CreateResFmt(const char *text, int error, const Args &...args)
     {
-        return ECopyError(FormatTranslated(text, TFormatArgs{StringUtilsDetail::ToFormatArg(args)...}),
-                          error);
+        return Create<ECopyError>(text, error, TFormatArgs{StringUtilsDetail::ToFormatArg(args)...});
     }
 };
 
@@ -274,6 +287,11 @@ void CopyFileData(const QString &source, const QString &destination, qint32 attr
 // 0 or the error number; on failure the file is unchanged and no temporary
 // file is left behind.
 qint32 WriteFileAtomically(const QString &name, const QByteArray &data);
+
+// True when both names denote the same existing file however they are spelt:
+// the same name, a hard or symbolic link, another spelling of the path (links
+// followed; device and inode on POSIX, volume and file index on Windows).
+bool IsSameFile(const QString &a, const QString &b);
 
 // ---------------------------------------------------------------------------
 // Links, shortcuts, recycle bin

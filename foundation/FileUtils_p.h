@@ -21,10 +21,6 @@ QString FullPathForMessage(const QString &name);
 // Raises EExtFileStreamError "Cannot open file ..." or "Cannot create file ...".
 [[noreturn]] void RaiseStreamError(const QString &name, bool create, int error);
 
-// True when both names denote the same file (same name, or on POSIX the same
-// device and inode, links followed).
-bool IsSameFile(const QString &a, const QString &b);
-
 // The file a copy to destination really writes: the final target when the
 // destination is a symbolic link, otherwise destination itself.
 QString CopyTargetOf(const QString &destination);

@@ -528,8 +528,6 @@ qint32 RecycleFolder(quintptr, const QString &folder)
 // ---------------------------------------------------------------------------
 // Platform layer of the copy
 
-namespace FileUtilsPlatform {
-
 bool IsSameFile(const QString &a, const QString &b)
 {
     struct stat sa, sb;
@@ -538,6 +536,8 @@ bool IsSameFile(const QString &a, const QString &b)
         return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
+
+namespace FileUtilsPlatform {
 
 QString CopyTargetOf(const QString &destination)
 {

@@ -399,8 +399,6 @@ qint32 RecycleFolder(quintptr ownerWindow, const QString &folder)
 // ---------------------------------------------------------------------------
 // Platform layer of the copy
 
-namespace FileUtilsPlatform {
-
 bool IsSameFile(const QString &a, const QString &b)
 {
     if (QString::compare(QFileInfo(a).absoluteFilePath(), QFileInfo(b).absoluteFilePath(),
@@ -420,6 +418,8 @@ bool IsSameFile(const QString &a, const QString &b)
     return identify(a, ia) && identify(b, ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber
            && ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
 }
+
+namespace FileUtilsPlatform {
 
 QString CopyTargetOf(const QString &destination)
 {

@@ -117,9 +117,13 @@ const char *LookUpIn(const QList<QByteArray> &domains, const char *text)
     return nullptr;
 }
 
+thread_local bool SourceTextsOnly = false;
+
 QString TranslateUtf8(const QList<QByteArray> &domains, const QByteArray &text,
                       const QString &original)
 {
+    if (SourceTextsOnly)
+        return original;
     // gettext reads up to the first NUL: a text holding one is never looked up.
     if (text.isEmpty() || text.contains('\0'))
         return original;
@@ -258,6 +262,16 @@ QString NormalizedCode(const QString &text)
 }
 
 } // namespace
+
+TSourceTextScope::TSourceTextScope() : FPrevious(SourceTextsOnly)
+{
+    SourceTextsOnly = true;
+}
+
+TSourceTextScope::~TSourceTextScope()
+{
+    SourceTextsOnly = FPrevious;
+}
 
 QString Translate(const char *text)
 {

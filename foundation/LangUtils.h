@@ -34,6 +34,21 @@ QString Translate(const QString &text);
 QString TranslateIn(const char *domain, const char *text);
 QString TranslateIn(const char *domain, const QString &text);
 
+// While an object of this class lives, Translate and TranslateIn give their
+// texts back untranslated on the thread that made it: for texts that scripts
+// read (JSON reports) and that must not depend on the user's language.
+class TSourceTextScope
+{
+public:
+    TSourceTextScope();
+    ~TSourceTextScope();
+    TSourceTextScope(const TSourceTextScope &) = delete;
+    TSourceTextScope &operator=(const TSourceTextScope &) = delete;
+
+private:
+    bool FPrevious;
+};
+
 // Translates, in place, the user-visible texts of the object and of all its
 // descendants: the string properties text, title, windowTitle, toolTip,
 // statusTip, whatsThis and placeholderText, and the column and row titles of

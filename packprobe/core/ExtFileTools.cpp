@@ -177,11 +177,14 @@ int ReadGzHeader(QIODevice &stream, QString &name, quint32 &unixTime, qint32 &en
 
 namespace {
 
-// ReadGzHeader; uSizeStored tells whether the size came from the header.
+// ReadGzHeader; uSizeStored and cSizeStored tell whether the sizes came from
+// the header.
 int ReadHeaderFields(QIODevice &stream, QString &name, quint32 &unixTime, qint32 &encMode,
-                     qint64 &cSize, qint64 &uSize, quint16 &keyModeWord, bool &uSizeStored)
+                     qint64 &cSize, qint64 &uSize, quint16 &keyModeWord, bool &uSizeStored,
+                     bool &cSizeStored)
 {
     uSizeStored = false;
+    cSizeStored = false;
     name.clear();
     unixTime = 0;
     keyModeWord = 0;
@@ -222,6 +225,7 @@ int ReadHeaderFields(QIODevice &stream, QString &name, quint32 &unixTime, qint32
     const qint64 fileSize = stream.size();
     if (dataStart < 0 || fileSize < dataStart)
         return GzHeaderReadError;
+    cSizeStored = cSize != 0;
     // Negative for a file too short to hold a trailer after the header: the
     // user sees the damage instead of a plausible size.
     if (cSize == 0)
@@ -244,8 +248,9 @@ int ReadGzHeader(QIODevice &stream, QString &name, quint32 &unixTime, qint32 &en
                  qint64 &cSize, qint64 &uSize, quint16 &keyModeWord)
 {
     bool uSizeStored = false;
+    bool cSizeStored = false;
     return ReadHeaderFields(stream, name, unixTime, encMode, cSize, uSize, keyModeWord,
-                            uSizeStored);
+                            uSizeStored, cSizeStored);
 }
 
 bool GetGzInfo(QIODevice &stream, TGzFileInfo &info, int *lastCode)
@@ -254,7 +259,8 @@ bool GetGzInfo(QIODevice &stream, TGzFileInfo &info, int *lastCode)
     info.Attr = 0xFFFF;
     quint16 keyModeWord = 0;
     const int code = ReadHeaderFields(stream, info.Filename, info.UnixTime, info.EncMode,
-                                      info.CSize, info.USize, keyModeWord, info.USizeStored);
+                                      info.CSize, info.USize, keyModeWord, info.USizeStored,
+                                      info.CSizeStored);
     if (lastCode)
         *lastCode = code;
     if (code != GzHeaderOk)

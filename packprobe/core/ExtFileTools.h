@@ -18,6 +18,7 @@ struct TGzFileInfo
     bool Encrypted = false;    // EncMode >= 0
     qint32 EncMode = -1;       // key mode from "QX" when FLG bit 0x20 is set, else -1
     bool USizeStored = false;  // USize came from the size subfield (not the trailer)
+    bool CSizeStored = false;  // CSize came from the size subfield (not derived)
 };
 
 // Codes of the header reader (same numbers as the file error codes).

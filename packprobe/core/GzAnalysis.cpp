@@ -26,6 +26,7 @@ namespace {
 
 constexpr qint64 SaveBufferSize = 0x80000;
 constexpr quint32 FileNotFoundCode = 14;
+constexpr quint32 NotRegularFileCode = 2;
 constexpr quint32 OpenErrorCode = 2;
 constexpr quint32 TrailerErrorCode = 4;
 
@@ -84,6 +85,63 @@ void CopyData(QIODevice &source, const QString &destination)
     } catch (const EExtFileStreamError &error) {
         throw ECopyError(error.message(), error.ErrorCode);
     }
+
+// The smallest gzip member: a 10-byte header, an empty deflate block of two
+// bytes and the 8-byte trailer.
+constexpr qint64 SmallestGzMember = 20;
+
+// True when a gzip member starts at offset: the magic bytes and the deflate
+// method.
+bool GzMemberStartsAt(const QString &fileName, qint64 offset)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(offset))
+        return false;
+    const QByteArray magic = file.read(3);
+    return magic == QByteArray("\x1F\x8B\x08", 3);
+}
+
+// Replacing a file that is write-protected is refused, as a plain copy
+// refuses it: by what the system says when the file is opened for writing,
+// and by the permissions where the system would let an administrator write.
+void RefuseWriteProtected(const QString &destination)
+{
+    try {
+        TExtFileStream probe(destination, fmOpenWrite | fmShareDenyNone);
+    } catch (const EExtFileStreamError &error) {
+        throw ECopyError::CreateResFmt(N_("Cannot replace \"%s\": %s"), error.ErrorCode,
+                                       destination, SystemErrorText(error.ErrorCode));
+    }
+    if (!(QFileInfo(destination).permissions() & QFileDevice::WriteOwner))
+        throw ECopyError::CreateResFmt(N_("Cannot replace \"%s\": the file is write-protected."),
+                                       0, destination);
+}
+
+packprobe::TVerdictInput VerdictInputOf(const TAnalysisReport &report)
+{
+    packprobe::TVerdictInput input;
+    input.Failed = !report.succeeded();
+    input.ErrorText = report.ErrorText;
+    input.ErrorTextEnglish = report.ErrorTextEnglish;
+    if (input.Failed)
+        return input;
+    const TGzFileInfo &info = *report.Header;
+    input.Encrypted = info.Encrypted;
+    input.StreamEnded = report.Facts.StreamEnded;
+    input.TrailerChecksum = report.Trailer->Checksum;
+    input.TrailerSize = report.Trailer->Size;
+    input.ComputedChecksum = report.Computed->Checksum;
+    input.ComputedCompressedSize = report.Computed->CompressedSize;
+    input.ComputedUncompressedSize = report.Computed->UncompressedSize;
+    if (info.CSizeStored)
+        input.StoredCompressedSize = info.CSize;
+    if (info.USizeStored)
+        input.StoredUncompressedSize = info.USize;
+    input.BytesAfterStream = report.Facts.BytesAfterStream;
+    input.FurtherMember = report.FurtherMember;
+    input.StoredKeyMode = info.Encrypted ? info.EncMode : 0;
+    input.UsedKeyMode = report.Facts.KeyModeUsed;
+    return input;
 }
 
 } // namespace
@@ -146,6 +204,31 @@ bool TGzAnalyzer::HasUnpackedData() const
     return m_data != nullptr;
 }
 
+bool TGzAnalyzer::IsAnalysedFile(const QString &name) const
+{
+    for (const QString &analysed : {m_analysedFile, m_unpackedFile}) {
+        if (!analysed.isEmpty() && (analysed == name || IsSameFile(analysed, name)))
+            return true;
+    }
+    return false;
+}
+
+void CheckSaveTarget(const QString &destination, const QString &analysedFile, bool replace)
+{
+    if (!analysedFile.isEmpty()
+        && (destination == analysedFile || IsSameFile(destination, analysedFile)))
+        throw ECopyError::CreateResFmt(
+            N_("Cannot save to \"%s\": it is the analysed file, which would be destroyed."), 0,
+            destination);
+    // Devices and FIFOs are written, not replaced.
+    if (!QFileInfo(destination).isFile())
+        return;
+    if (!replace)
+        throw ECopyError::CreateResFmt(N_("Cannot save to \"%s\": the file exists."), 0,
+                                       destination);
+    RefuseWriteProtected(destination);
+}
+
 QIODevice *TGzAnalyzer::UnpackedData()
 {
     if (!m_data)
@@ -154,10 +237,12 @@ QIODevice *TGzAnalyzer::UnpackedData()
     return &m_data->Device();
 }
 
-void TGzAnalyzer::SaveUnpackedData(const QString &destination)
+void TGzAnalyzer::SaveUnpackedData(const QString &destination, bool replace)
 {
     if (!m_data)
-        throw ECopyError(Translate("There is no unpacked data to save."), 0);
+        throw ECopyError::CreateResFmt(N_("There is no unpacked data to save."), 0);
+    CheckSaveTarget(destination, m_unpackedFile, replace);
+    CheckSaveTarget(destination, m_analysedFile, replace);
     if (!m_dataDestination.isEmpty() && SamePath(m_dataDestination, destination)) {
         // Written beside the destination already: it only gets its name.
         const std::unique_ptr<TPendingFile> data = std::move(m_data);
@@ -202,32 +287,56 @@ std::unique_ptr<TPendingFile> TGzAnalyzer::NewDataFile(const TGzFileInfo &info,
 }
 
 void TGzAnalyzer::Fail(TAnalysisReport &report, TAnalysisStage stage, quint32 code,
-                       const QString &message)
+                       const char *message)
+{
+    Fail(report, stage, code, Translate(message), QString::fromUtf8(message));
+}
+
+void TGzAnalyzer::Fail(TAnalysisReport &report, TAnalysisStage stage, quint32 code,
+                       const QString &message, const QString &englishText)
 {
     report.Stage = stage;
     report.ErrorCode = code;
     report.Message = message;
-    if (report.ErrorText.isEmpty())
+    if (report.ErrorText.isEmpty()) {
         report.ErrorText = message;
+        report.ErrorTextEnglish = englishText;
+    }
 }
 
 TAnalysisReport TGzAnalyzer::AnalyzeFile(const QString &fileName, IPasswordProvider &passwords,
                                          foundation::IProgressMonitor *monitor)
 {
+    TAnalysisReport report = Analyze(fileName, passwords, monitor);
+    report.Verdict = packprobe::JudgeGzFile(VerdictInputOf(report));
+    return report;
+}
+
+TAnalysisReport TGzAnalyzer::Analyze(const QString &fileName, IPasswordProvider &passwords,
+                                     foundation::IProgressMonitor *monitor)
+{
     TAnalysisReport report;
     report.FileName = fileName;
-    if (fileName.isEmpty() || !QFileInfo(fileName).isFile()) {
+    const QFileInfo file(fileName);
+    if (fileName.isEmpty() || !file.exists()) {
         report.ListsCleared = false;
-        Fail(report, TAnalysisStage::FileNotFound, FileNotFoundCode, Translate("File not found!"));
+        Fail(report, TAnalysisStage::FileNotFound, FileNotFoundCode, N_("File not found!"));
         return report;
     }
+    // A folder cannot be read as a file, and opening a FIFO would wait for
+    // a writer that may never come.
+    if (!file.isFile()) {
+        report.ListsCleared = false;
+        Fail(report, TAnalysisStage::NotRegularFile, NotRegularFileCode, N_("Not a regular file!"));
+        return report;
+    }
+    m_analysedFile = fileName;
 
     try {
         TGzFileInfo info;
         int code = 0;
         if (!ReadGzInfo(fileName, info, &code)) {
-            Fail(report, TAnalysisStage::HeaderError, quint32(code),
-                 Translate("Error reading gz header!"));
+            Fail(report, TAnalysisStage::HeaderError, quint32(code), N_("Error reading gz header!"));
             return report;
         }
         report.Header = info;
@@ -237,11 +346,27 @@ TAnalysisReport TGzAnalyzer::AnalyzeFile(const QString &fileName, IPasswordProvi
             return report;
     } catch (const EExtFileStreamError &error) {
         // Locked or unreadable: the system's reason, with the file's name.
-        Fail(report, TAnalysisStage::OpenError, OpenErrorCode, error.message());
+        Fail(report, TAnalysisStage::OpenError, OpenErrorCode, error.message(),
+             error.englishMessage());
         return report;
     }
     Unpack(report, passwords, monitor);
+    if (report.succeeded())
+        CheckFurtherMember(report);
     return report;
+}
+
+void TGzAnalyzer::CheckFurtherMember(TAnalysisReport &report) const
+{
+    // Only plain data shows where its deflate stream ends in the file; the
+    // first member's own trailer lies between it and the next member.
+    // The bytes after the stream hold the first trailer and the next member
+    // but for the last trailer, which is the file's.
+    if (report.Header->Encrypted || !report.Facts.StreamEnded
+        || report.Facts.BytesAfterStream < SmallestGzMember)
+        return;
+    const qint64 next = report.Facts.DataStart + report.Computed->CompressedSize + 8;
+    report.FurtherMember = GzMemberStartsAt(report.FileName, next);
 }
 
 void TGzAnalyzer::ReadHeaderRows(TAnalysisReport &report)
@@ -264,8 +389,7 @@ bool TGzAnalyzer::ReadTrailerRows(TAnalysisReport &report)
 {
     TAnalysisReport::TTrailer trailer;
     if (!ReadGzTrailer(report.FileName, trailer.Checksum, trailer.Size)) {
-        Fail(report, TAnalysisStage::TrailerError, TrailerErrorCode,
-             Translate("Error reading gz trailer!"));
+        Fail(report, TAnalysisStage::TrailerError, TrailerErrorCode, N_("Error reading gz trailer!"));
         return false;
     }
     report.Trailer = trailer;
@@ -288,6 +412,7 @@ void TGzAnalyzer::Unpack(TAnalysisReport &report, IPasswordProvider &passwords,
             report.SaveEnabled = false;
             report.ErrorCode = UnpackUserBreak;
             report.ErrorText = Translate("No password");
+            report.ErrorTextEnglish = QStringLiteral("No password");
             report.Stage = TAnalysisStage::NoPassword;
             report.DataRows.append({Translate("Error"), report.ErrorText});
             return;
@@ -303,13 +428,16 @@ void TGzAnalyzer::Unpack(TAnalysisReport &report, IPasswordProvider &passwords,
     m_dataDestination.clear();
     const QString destination = std::exchange(m_saveNextTo, QString());
     TAnalysisReport::TComputed computed;
+    TUnpackOptions options;
+    options.Monitor = monitor;
+    options.Facts = &report.Facts;
     QString dataPath;
     int code = UnpackOk;
     std::unique_ptr<TPendingFile> data = NewDataFile(*report.Header, destination, code, dataPath);
     if (code == UnpackOk)
         code = UnpackGzData(report.FileName, data ? &data->Device() : nullptr, encryption.get(),
                             computed.Checksum, computed.CompressedSize, computed.UncompressedSize,
-                            TUnpackOptions{monitor});
+                            options);
     encryption.reset();
 
     report.SaveEnabled = code == UnpackOk && data;
@@ -318,14 +446,19 @@ void TGzAnalyzer::Unpack(TAnalysisReport &report, IPasswordProvider &passwords,
         const bool output = code == UnpackCreateError || code == UnpackWriteError
                             || code == UnpackLowDiskSpace;
         report.ErrorText = FileErrorText(quint32(code), output ? dataPath : QString());
+        {
+            const TSourceTextScope english;
+            report.ErrorTextEnglish = FileErrorText(quint32(code), output ? dataPath : QString());
+        }
         Fail(report, TAnalysisStage::UnpackError, quint32(code),
-             Translate("Error unpacking file: ") + report.ErrorText);
+             Translate("Error unpacking file: ") + report.ErrorText, report.ErrorTextEnglish);
         report.DataRows.append({Translate("Error"), report.ErrorText});
         return;
     }
     m_data = std::move(data);
     if (m_data)
         m_dataDestination = destination;
+    m_unpackedFile = report.FileName;
     report.Stage = TAnalysisStage::Done;
     report.Computed = computed;
     if (!encrypted)

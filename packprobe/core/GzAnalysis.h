@@ -1,6 +1,8 @@
 #pragma once
 
 #include "packprobe/core/ExtFileTools.h"
+#include "packprobe/core/GzUnpack.h"
+#include "packprobe/core/GzVerdict.h"
 
 #include <QByteArray>
 #include <QList>
@@ -37,6 +39,7 @@ struct TReportRow
 // How far an analysis got.
 enum class TAnalysisStage {
     FileNotFound,   // nothing read; the lists keep their contents
+    NotRegularFile, // a folder, FIFO or device: never opened; the lists keep their contents
     OpenError,      // the file exists but cannot be opened
     HeaderError,    // "Error reading gz header!"
     TrailerError,   // "Error reading gz trailer!"
@@ -69,8 +72,10 @@ struct TAnalysisReport
     // header reader's 8 or 4, 4 for the trailer, the unpacking's code, 128
     // for no password); 0 when the analysis succeeded.
     quint32 ErrorCode = 0;
-    // The "Error" row's value or the message's text without its lead-in.
+    // The "Error" row's value or the message's text without its lead-in,
+    // translated and in English (for output that scripts read).
     QString ErrorText;
+    QString ErrorTextEnglish;
     // The message to show, empty when there is none.
     QString Message;
 
@@ -84,6 +89,13 @@ struct TAnalysisReport
     std::optional<bool> SaveEnabled;
     // The save name to offer: the last path component of the stored name.
     QString SaveName;
+
+    // What unpacking saw besides the rows (filled when Stage is Done).
+    TUnpackFacts Facts;
+    // A further gzip member follows the first member's trailer.
+    bool FurtherMember = false;
+    // Whether the file can be trusted; every analysis has one.
+    packprobe::TGzVerdict Verdict;
 
     bool succeeded() const { return Stage == TAnalysisStage::Done; }
 };
@@ -106,6 +118,14 @@ enum class TDataTarget {
 namespace packprobe {
 class TPendingFile;
 }
+
+// Throws ECopyError when the unpacked data of analysedFile must not be saved
+// to destination: it is analysedFile itself however it is spelt (links,
+// other spellings of the path), or an existing file while replace is false,
+// or an existing file that is write-protected (also with replace; the
+// message gives the system's reason). Devices and FIFOs are written in
+// place and pass.
+void CheckSaveTarget(const QString &destination, const QString &analysedFile, bool replace);
 
 // Analyses gz files and keeps the unpacked data of the last successful one.
 //
@@ -142,9 +162,17 @@ public:
     // the file appears only when it is complete. Throws ECopyError on failure
     // ("Low disk space" with the path when the disk fills; nothing is left
     // behind), and when nothing has been unpacked.
-    void SaveUnpackedData(const QString &destination);
+    // Refused (ECopyError, see CheckSaveTarget) for the analysed file under
+    // any name, an existing file unless replace, a write-protected one always;
+    // every failure gives the system's reason.
+    void SaveUnpackedData(const QString &destination, bool replace = false);
+    // True when name denotes the file analysed last or the one whose data
+    // is kept, however it is spelt (links, other spellings of the path).
+    bool IsAnalysedFile(const QString &name) const;
 
 private:
+    TAnalysisReport Analyze(const QString &fileName, IPasswordProvider &passwords,
+                            foundation::IProgressMonitor *monitor);
     void ReadHeaderRows(TAnalysisReport &report);
     bool ReadTrailerRows(TAnalysisReport &report);
     void Unpack(TAnalysisReport &report, IPasswordProvider &passwords,
@@ -154,10 +182,15 @@ private:
     std::unique_ptr<packprobe::TPendingFile> NewDataFile(const TGzFileInfo &info,
                                                          const QString &destination, int &code,
                                                          QString &path);
-    void Fail(TAnalysisReport &report, TAnalysisStage stage, quint32 code, const QString &message);
+    void Fail(TAnalysisReport &report, TAnalysisStage stage, quint32 code, const char *message);
+    void Fail(TAnalysisReport &report, TAnalysisStage stage, quint32 code, const QString &message,
+              const QString &englishText);
+    void CheckFurtherMember(TAnalysisReport &report) const;
 
     const TDataTarget m_target;
     QString m_saveNextTo;
     std::unique_ptr<packprobe::TPendingFile> m_data;
     QString m_dataDestination; // the destination m_data was made beside
+    QString m_analysedFile;    // the file analysed last
+    QString m_unpackedFile;    // the file whose data m_data holds
 };

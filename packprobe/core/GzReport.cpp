@@ -6,15 +6,26 @@
 #include "foundation/LangUtils.h"
 
 #include <QDate>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTime>
 
 namespace {
 
-// A stored name comes from the file and may hold line breaks or terminal
-// control sequences: control characters are written as \xNN so that every
-// row stays one line and nothing reaches the terminal as a command.
+// Characters that reorder the text around them: embeddings, overrides and
+// isolates, the directional marks and the Arabic letter mark. A stored name
+// holding one could make "evil\u202Etxt.exe" read as "evilexe.txt".
+bool IsBidiControl(char16_t ch)
+{
+    return (ch >= 0x202A && ch <= 0x202E) || (ch >= 0x2066 && ch <= 0x2069) || ch == 0x200E
+           || ch == 0x200F || ch == 0x061C;
+}
+
+// A stored name comes from the file and may hold line breaks, terminal
+// control sequences or direction changes: control characters are written as
+// \xNN and direction controls as \uNNNN, so that every row stays one line,
+// reads as stored and nothing reaches the terminal as a command.
 QString Printable(const QString &value)
 {
     QString text;
@@ -23,10 +34,26 @@ QString Printable(const QString &value)
         if (ch.category() == QChar::Other_Control)
             text += QStringLiteral("\\x")
                     + QStringLiteral("%1").arg(ch.unicode(), 2, 16, QLatin1Char('0')).toUpper();
+        else if (IsBidiControl(ch.unicode()))
+            text += QStringLiteral("\\u")
+                    + QStringLiteral("%1").arg(ch.unicode(), 4, 16, QLatin1Char('0')).toUpper();
         else
             text += ch;
     }
     return text;
+}
+
+// The verdict under its heading; for an error only the state, since the
+// error itself is in the rows or in the message on standard error.
+void AppendVerdict(QString &text, const packprobe::TGzVerdict &verdict)
+{
+    text += Translate("Verdict:") + QLatin1Char('\n');
+    const QString line = verdict.State == packprobe::TVerdictState::Error
+                             ? Translate("Error")
+                             : packprobe::VerdictText(verdict);
+    text += QStringLiteral("  ") + line + QLatin1Char('\n');
+    for (const QString &note : packprobe::VerdictNoteTexts(verdict))
+        text += QStringLiteral("  ") + note + QLatin1Char('\n');
 }
 
 void AppendSection(QString &text, const QString &heading, const QList<TReportRow> &rows)
@@ -56,11 +83,7 @@ QString FormatReportText(const TAnalysisReport &report)
     AppendSection(text, Translate("Header:"), report.HeaderRows);
     AppendSection(text, Translate("Trailer:"), report.TrailerRows);
     AppendSection(text, Translate("Values computed from data:"), report.DataRows);
-    if (!report.Message.isEmpty()) {
-        if (!text.isEmpty())
-            text += QLatin1Char('\n');
-        text += report.Message + QLatin1Char('\n');
-    }
+    AppendVerdict(text, report.Verdict);
     return text;
 }
 
@@ -104,7 +127,16 @@ QByteArray FormatReportJson(const TAnalysisReport &report)
     } else {
         root.insert(QStringLiteral("error"),
                     QJsonObject{{QStringLiteral("code"), qint64(report.ErrorCode)},
-                                {QStringLiteral("text"), report.ErrorText}});
+                                {QStringLiteral("text"), report.ErrorTextEnglish}});
     }
+    const packprobe::TGzVerdict &verdict = report.Verdict;
+    root.insert(QStringLiteral("verdict"),
+                QJsonObject{
+                    {QStringLiteral("state"), packprobe::VerdictStateKey(verdict.State)},
+                    {QStringLiteral("text"), packprobe::VerdictText(verdict, packprobe::TTextForm::English)},
+                    {QStringLiteral("notes"),
+                     QJsonArray::fromStringList(
+                         packprobe::VerdictNoteTexts(verdict, packprobe::TTextForm::English))},
+                });
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }

@@ -115,6 +115,7 @@ public:
     // container is read on to its end (Drain), since its code covers all.
     void StreamEnded(qint64 unused)
     {
+        m_usedByStream = m_handedOut - unused;
         if (m_crypt)
             return;
         Stop();
@@ -137,6 +138,8 @@ public:
     }
 
     qint64 Done() const { return m_doneBase + m_read.load(); }
+    // Input bytes the deflate stream took up to its end marker.
+    qint64 UsedByStream() const { return m_usedByStream; }
     // Valid after the end of the input was handed out.
     bool ReadFailed() const { return m_readFailed; }
     bool Authenticated() const { return m_authenticated; }
@@ -193,6 +196,7 @@ private:
     bool m_authenticated = false;
     // Inflate's thread only.
     qint64 m_handedOut = 0;
+    qint64 m_usedByStream = 0;
     bool m_ended = false;
     std::thread m_thread;
 };
@@ -423,7 +427,7 @@ bool BeginContainer(QIODevice &gz, TEncryption &crypt, qint32 storedMode, qint64
 
 int DecryptAndInflate(QIODevice &gz, QIODevice *out, TEncryption &crypt, qint32 storedMode,
                       qint64 start, qint64 dataLength, qint64 &uncompressedSize,
-                      const TUnpackOptions &options)
+                      const TUnpackOptions &options, TUnpackFacts &facts)
 {
     if (!BeginContainer(gz, crypt, storedMode, start, dataLength))
         return UnpackDecryptError;
@@ -441,6 +445,9 @@ int DecryptAndInflate(QIODevice &gz, QIODevice *out, TEncryption &crypt, qint32 
         return UnpackUserBreak;
     if (!input.Authenticated())
         return UnpackDecryptError;
+    facts.StreamEnded = outcome.End == TInflateEnd::StreamEnd;
+    facts.BytesAfterStream = facts.StreamEnded ? cipherLength - input.UsedByStream() : 0;
+    facts.KeyModeUsed = crypt.KeyMode();
     return InflateCode(outcome);
 }
 
@@ -470,22 +477,31 @@ int UnpackOpened(TExtFileDevice &gz, QIODevice *dest, TEncryption *encryption, q
 
     const qint64 start = gz.pos();
     const qint64 dataLength = qMax<qint64>(gz.size() - start - 8, 0);
+    TUnpackFacts facts;
+    facts.DataStart = start;
     int code = UnpackOk;
     if (!encryption) {
         TReadAhead input(gz, nullptr, dataLength, 0);
-        code = InflateCode(
-            InflateInput(input, dest, true, checksum, uncompressedSize, options, dataLength));
+        const TInflateOutcome outcome =
+            InflateInput(input, dest, true, checksum, uncompressedSize, options, dataLength);
+        facts.StreamEnded = outcome.End == TInflateEnd::StreamEnd;
+        code = InflateCode(outcome);
     } else {
         code = DecryptAndInflate(gz, dest, *encryption, info.EncMode, start, dataLength,
-                                 uncompressedSize, options);
+                                 uncompressedSize, options, facts);
         checksum = 0;
     }
     if (code == UnpackDecryptError || code == UnpackUserBreak) {
         uncompressedSize = 0;
         checksum = 0;
     }
-    if (code == UnpackOk)
+    if (code == UnpackOk) {
         compressedSize = gz.pos() - start;
+        if (!encryption && facts.StreamEnded)
+            facts.BytesAfterStream = dataLength - compressedSize;
+        if (options.Facts)
+            *options.Facts = facts;
+    }
     return code;
 }
 

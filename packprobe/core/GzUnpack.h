@@ -34,6 +34,18 @@ inline constexpr int UnpackLowDiskSpace = 7;   // the disk is full, or the outpu
 inline constexpr int UnpackDecryptError = 11;  // wrong password or damaged container
 inline constexpr int UnpackUserBreak = 128;    // cancelled
 
+// What an unpacking saw besides the values it returns: what a verdict on the
+// file needs.
+struct TUnpackFacts
+{
+    bool StreamEnded = false;    // inflate reached the deflate stream's end marker
+    qint64 DataStart = 0;        // offset of the first data byte in the gz file
+    // Bytes after the end of the deflate stream: up to the trailer (plain
+    // file) or to the end of the decrypted container (encrypted file).
+    qint64 BytesAfterStream = 0;
+    qint32 KeyModeUsed = 0;      // the key mode that opened the container
+};
+
 // What an unpacking uses besides its input and output.
 struct TUnpackOptions
 {
@@ -42,6 +54,8 @@ struct TUnpackOptions
     // unpacking ends with UnpackUserBreak.
     foundation::IProgressMonitor *Monitor = nullptr;
     packprobe::TInflateBackend Backend = packprobe::DefaultInflateBackend();
+    // Filled when given and the unpacking returns 0.
+    TUnpackFacts *Facts = nullptr;
 };
 
 // Key mode for a password: 0 when empty, 3 with 16 bytes or more, else 1.

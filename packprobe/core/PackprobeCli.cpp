@@ -9,6 +9,7 @@
 #include "foundation/SecureWipe.h"
 #include "foundation/StringUtils.h"
 
+#include <QFileInfo>
 #include <QTextStream>
 
 namespace {
@@ -68,6 +69,8 @@ bool ParseCommandLine(const QStringList &arguments, TCliOptions &options, QStrin
             options.Json = true;
         } else if (argument == QLatin1String("--password-stdin")) {
             options.PasswordStdin = true;
+        } else if (argument == QLatin1String("--force")) {
+            options.Force = true;
         } else if (name == QLatin1String("--save")) {
             if (!TakeValue(arguments, i, name, options.SaveTo, error))
                 return false;
@@ -95,13 +98,17 @@ bool ParseCommandLine(const QStringList &arguments, TCliOptions &options, QStrin
         error = Translate("--json, --password-stdin and --save need --report.");
         return false;
     }
+    if (options.Force && options.SaveTo.isEmpty()) {
+        error = Translate("--force needs --save.");
+        return false;
+    }
     return true;
 }
 
 QString UsageText()
 {
     return Translate("Usage: packprobe [FILE]\n"
-                     "       packprobe --report FILE [--json] [--password-stdin] [--save OUT]\n"
+                     "       packprobe --report FILE [--json] [--password-stdin] [--save OUT [--force]]\n"
                      "\n"
                      "Analyses a gz file of the backup program: header, trailer and the values\n"
                      "that unpacking the data gives.\n"
@@ -110,12 +117,17 @@ QString UsageText()
                      "  --json            print one JSON object instead of the lists\n"
                      "  --password-stdin  read the password of an encrypted file from the first\n"
                      "                    line of standard input (else it is asked on the terminal)\n"
-                     "  --save OUT        save the unpacked data to OUT\n"
+                     "  --save OUT        save the unpacked data to OUT (a new file)\n"
+                     "  --force           let --save replace an existing file that is not\n"
+                     "                    write-protected\n"
                      "  --help            show this help\n"
                      "  --version         show the version\n"
                      "  -lang:CODE, -ini:PATH, -portable   language and settings location\n"
                      "\n"
-                     "Exit status: 0 success, 1 the analysis reported an error, 2 bad usage.\n");
+                     "After the values a verdict: intact, truncated, mismatch (naming the value)\n"
+                     "or error, with notes.\n"
+                     "\n"
+                     "Exit status: 0 intact, 1 any other verdict or a failed save, 2 bad usage.\n");
 }
 
 QString VersionText()
@@ -140,9 +152,43 @@ bool TConsolePasswordProvider::askPassword(const QString &fileName, QByteArray &
     return true;
 }
 
+namespace {
+
+void PrintSaveError(const TCliOptions &options, const EExtFileStreamError &error, QTextStream &err)
+{
+    err << error.message() << '\n';
+    const bool analysedFile = options.SaveTo == options.File || IsSameFile(options.SaveTo, options.File);
+    if (!options.Force && !analysedFile && QFileInfo(options.SaveTo).isFile())
+        err << Translate("Give --force to replace it.") << '\n';
+    err.flush();
+}
+
+// Why there was no password, when the user may not know.
+QString NoPasswordText(const TCliOptions &options)
+{
+    if (!options.PasswordStdin && !StdinIsTerminal())
+        return Translate("No password: standard input is not a terminal. Give --password-stdin to "
+                         "read the password from the first line of standard input.");
+    if (options.PasswordStdin)
+        return Translate("No password: standard input has no line with a password.");
+    return Translate("No password");
+}
+
+} // namespace
+
 int RunReport(const TCliOptions &options, IPasswordProvider &passwords, QTextStream &out,
               QTextStream &err)
 {
+    // Refused before the work, so that nobody waits for an unpacking whose
+    // result cannot be kept.
+    if (!options.SaveTo.isEmpty()) {
+        try {
+            CheckSaveTarget(options.SaveTo, options.File, options.Force);
+        } catch (const EExtFileStreamError &error) {
+            PrintSaveError(options, error, err);
+            return ExitAnalysisError;
+        }
+    }
     // Without --save nothing is written; with it the data is written once,
     // beside the file it is saved as.
     TGzAnalyzer analyzer(TDataTarget::CountOnly);
@@ -154,16 +200,20 @@ int RunReport(const TCliOptions &options, IPasswordProvider &passwords, QTextStr
     else
         out << FormatReportText(report);
     out.flush();
+    if (!report.Message.isEmpty())
+        err << report.Message << '\n';
+    else if (report.Stage == TAnalysisStage::NoPassword)
+        err << NoPasswordText(options) << '\n';
+    err.flush();
     if (!report.succeeded())
         return ExitAnalysisError;
     if (!options.SaveTo.isEmpty()) {
         try {
-            analyzer.SaveUnpackedData(options.SaveTo);
+            analyzer.SaveUnpackedData(options.SaveTo, options.Force);
         } catch (const EExtFileStreamError &error) {
-            err << error.message() << '\n';
-            err.flush();
+            PrintSaveError(options, error, err);
             return ExitAnalysisError;
         }
     }
-    return ExitSuccess;
+    return report.Verdict.intact() ? ExitSuccess : ExitAnalysisError;
 }

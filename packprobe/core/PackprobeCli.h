@@ -11,11 +11,13 @@ class QTextStream;
 
 // The command line of packprobe besides the window:
 //   packprobe [FILE]
-//   packprobe --report FILE [--json] [--password-stdin] [--save OUT]
+//   packprobe --report FILE [--json] [--password-stdin] [--save OUT [--force]]
 //   packprobe --help | --version
 // Classic options (-lang:, -ini:, -portable) belong to InitProgram and are
 // skipped here.
 
+// Exit statuses: 0 only when the file is intact, 1 for every other verdict
+// and for a failed save, 2 for bad usage.
 inline constexpr int ExitSuccess = 0;
 inline constexpr int ExitAnalysisError = 1;
 
@@ -24,6 +26,7 @@ struct TCliOptions
     bool Report = false;
     bool Json = false;
     bool PasswordStdin = false;
+    bool Force = false;       // --force: --save may replace an existing file
     bool Help = false;
     bool Version = false;
     QString File;     // the file to analyse (with or without --report)
@@ -52,7 +55,9 @@ private:
 };
 
 // Runs the analysis of options.File, prints the report (text or JSON) to out
-// and saves the unpacked data to options.SaveTo when given. Returns
-// ExitSuccess, or ExitAnalysisError when the analysis or the save failed.
+// and its message to err, and saves the unpacked data to options.SaveTo when
+// given. A save target that must not be written is refused before the
+// analysis. Returns ExitSuccess when the verdict is intact and the save (if
+// any) succeeded, else ExitAnalysisError.
 int RunReport(const TCliOptions &options, IPasswordProvider &passwords, QTextStream &out,
               QTextStream &err);

@@ -333,7 +333,9 @@ void TPackprobeForm::btSaveClick()
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const QString target = dialog.selectedFiles().constFirst();
-    FAnalyzer->SaveUnpackedData(target);
+    // The dialog has asked before replacing; the analysed file itself and a
+    // write-protected one are still refused by the analyzer.
+    FAnalyzer->SaveUnpackedData(target, true);
     FLastDir = QFileInfo(target).absolutePath();
 }
 

@@ -27,22 +27,6 @@ QByteArray WithBodyAndTrailer(QByteArray header)
     return header;
 }
 
-QByteArray Extra(const QByteArray &subfields)
-{
-    QByteArray e;
-    PutLe16(e, quint16(subfields.size()));
-    return e + subfields;
-}
-
-QByteArray SizeSubfield(qint64 c, qint64 u, quint16 storedLength = 16)
-{
-    QByteArray s("\x01\x00", 2);
-    PutLe16(s, storedLength);
-    PutLe64(s, c);
-    PutLe64(s, u);
-    return s;
-}
-
 QByteArray KeyModeSubfield(quint16 mode)
 {
     QByteArray s("QX", 2);

@@ -13,6 +13,11 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 using namespace GzTest;
 
 namespace {
@@ -167,7 +172,38 @@ TEST_F(GzAnalysisTest, EarlyStopsLeaveTheSaveButtonAlone)
     EXPECT_FALSE(report.SaveEnabled.has_value());
 
     report = analyzer.AnalyzeFile(dir(), passwords);
-    EXPECT_EQ(report.Stage, TAnalysisStage::FileNotFound);
+    EXPECT_EQ(report.Stage, TAnalysisStage::NotRegularFile);
+    EXPECT_EQ(report.Message, "Not a regular file!");
+    EXPECT_FALSE(report.ListsCleared);
+    EXPECT_EQ(report.Verdict.State, packprobe::TVerdictState::Error);
+}
+
+#ifndef Q_OS_WIN
+TEST_F(GzAnalysisTest, FifoIsNotARegularFileAndIsNeverOpened)
+{
+    const QString fifo = path("pipe.gz");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    FixedPassword passwords(std::nullopt);
+    // Opening the FIFO for reading would block here: no writer ever comes.
+    const TAnalysisReport report = analyzer.AnalyzeFile(fifo, passwords);
+    EXPECT_EQ(report.Stage, TAnalysisStage::NotRegularFile);
+    EXPECT_EQ(report.ErrorTextEnglish, "Not a regular file!");
+}
+#endif
+
+TEST_F(GzAnalysisTest, ErrorTextsComeInEnglishToo)
+{
+    FixedPassword passwords(std::nullopt);
+    TAnalysisReport report = analyzer.AnalyzeFile(path("missing.gz"), passwords);
+    EXPECT_EQ(report.ErrorTextEnglish, "File not found!");
+    QByteArray gz = WriteGz(SampleText(50000), PlainOptions());
+    gz.truncate(60);
+    gz.append(QByteArray(40, '\xFF'));
+    report = analyzer.AnalyzeFile(writeFile("damaged.gz", gz), passwords);
+    EXPECT_EQ(report.ErrorTextEnglish, "Could not read from file");
+    report = analyzer.AnalyzeFile(writeFile("s.gze", WriteGz("x", EncryptedOptions("pw", 1))),
+                                  passwords);
+    EXPECT_EQ(report.ErrorTextEnglish, "No password");
 }
 
 TEST_F(GzAnalysisTest, FileThatCannotBeOpenedReportsTheSystemReason)
@@ -212,6 +248,105 @@ TEST_F(GzAnalysisTest, SavesTheUnpackedDataOfTheLastSuccess)
     QDir().mkpath(path("out"));
     analyzer.SaveUnpackedData(saved);
     EXPECT_EQ(readFile(saved), plain);
+}
+
+class SaveRefusals : public GzAnalysisTest
+{
+protected:
+    void SetUp() override
+    {
+        GzAnalysisTest::SetUp();
+        plain = SampleText(20000);
+        gzBytes = WriteGz(plain, PlainOptions());
+        analysed = writeFile("backup.gz", gzBytes);
+        FixedPassword passwords(std::nullopt);
+        ASSERT_TRUE(analyzer.AnalyzeFile(analysed, passwords).succeeded());
+    }
+    // The message of the refusal, empty when the save went through.
+    QString saveTo(const QString &destination, bool replace)
+    {
+        try {
+            analyzer.SaveUnpackedData(destination, replace);
+        } catch (const ECopyError &error) {
+            return error.message();
+        }
+        return QString();
+    }
+    QByteArray plain;
+    QByteArray gzBytes;
+    QString analysed;
+};
+
+TEST_F(SaveRefusals, TheAnalysedFileUnderAnyName)
+{
+    ASSERT_TRUE(QFile::link(analysed, path("symlink.gz")));
+    ASSERT_TRUE(QDir().mkpath(path("sub")));
+    QStringList names{analysed, path("symlink.gz"), path("sub/../backup.gz"), path("./backup.gz")};
+#ifndef Q_OS_WIN
+    ASSERT_EQ(::link(QFile::encodeName(analysed).constData(),
+                     QFile::encodeName(path("hardlink.gz")).constData()),
+              0);
+    names.append(path("hardlink.gz"));
+#endif
+    for (const QString &name : names) {
+        EXPECT_TRUE(analyzer.IsAnalysedFile(name)) << name.toStdString();
+        for (const bool replace : {false, true}) {
+            const QString message = saveTo(name, replace);
+            EXPECT_TRUE(message.contains("it is the analysed file")) << message.toStdString();
+        }
+    }
+    EXPECT_EQ(readFile(analysed), gzBytes);
+    EXPECT_FALSE(analyzer.IsAnalysedFile(path("other.gz")));
+}
+
+TEST_F(SaveRefusals, AlsoTheFileWhoseDataIsKept)
+{
+    // After an analysis that stopped early the data of the earlier file is
+    // still what would be saved; neither file may be overwritten with it.
+    FixedPassword passwords(std::nullopt);
+    const QString later = writeFile("later.gz", "no gz");
+    analyzer.AnalyzeFile(later, passwords);
+    EXPECT_TRUE(saveTo(analysed, true).contains("it is the analysed file"));
+    EXPECT_TRUE(saveTo(later, true).contains("it is the analysed file"));
+}
+
+TEST_F(SaveRefusals, AnExistingFileOnlyWhenReplacing)
+{
+    const QString existing = writeFile("existing.txt", "keep me");
+    ASSERT_TRUE(QFile::setPermissions(existing, QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                    | QFileDevice::ReadGroup));
+    const QFileDevice::Permissions before = QFileInfo(existing).permissions();
+    const QString message = saveTo(existing, false);
+    EXPECT_TRUE(message.contains("the file exists")) << message.toStdString();
+    EXPECT_EQ(readFile(existing), "keep me");
+
+    EXPECT_EQ(saveTo(existing, true), QString());
+    EXPECT_EQ(readFile(existing), plain);
+    EXPECT_EQ(QFileInfo(existing).permissions(), before);
+}
+
+TEST_F(SaveRefusals, AWriteProtectedFileEvenWhenReplacing)
+{
+    const QString locked = writeFile("locked.txt", "keep me");
+    ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ReadUser
+                                                  | QFileDevice::ReadGroup));
+    const QString message = saveTo(locked, true);
+    EXPECT_TRUE(message.startsWith("Cannot replace \"")) << message.toStdString();
+    EXPECT_EQ(readFile(locked), "keep me");
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+TEST_F(SaveRefusals, FailuresGiveTheSystemsReason)
+{
+    const QString message = saveTo(path("nodir/sub/out"), false);
+    // The system's text for the missing folder.
+    EXPECT_TRUE(message.contains(SystemErrorText(2))) << message.toStdString();
+}
+
+TEST_F(SaveRefusals, ANewFileIsWritten)
+{
+    EXPECT_EQ(saveTo(path("new.txt"), false), QString());
+    EXPECT_EQ(readFile(path("new.txt")), plain);
 }
 
 TEST_F(GzAnalysisTest, ScratchDataHasNoNameAndIsPerAnalyzer)

@@ -4,6 +4,7 @@
 #include "GzTestFiles.h"
 #include "support/TempDir.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -103,10 +104,41 @@ TEST_F(GzReportTest, TextHasHeadingsRowsAndMessage)
     EXPECT_TRUE(text.startsWith("Header:\n  Filename: n.txt\n")) << text.toStdString();
     EXPECT_TRUE(text.contains("\nTrailer:\n  Size mod 2^32: 4\n")) << text.toStdString();
     EXPECT_TRUE(text.contains("\nValues computed from data:\n  Error: Decryption failed\n"));
-    EXPECT_TRUE(text.endsWith("\n\nError unpacking file: Decryption failed\n"));
+    // The message belongs on standard error; the verdict only names the state.
+    EXPECT_FALSE(text.contains("Error unpacking file")) << text.toStdString();
+    EXPECT_TRUE(text.endsWith("\nVerdict:\n  Error\n")) << text.toStdString();
 
     GivenPassword none(nullptr);
-    EXPECT_EQ(FormatReportText(analyzer.AnalyzeFile(path("missing.gz"), none)), "File not found!\n");
+    EXPECT_EQ(FormatReportText(analyzer.AnalyzeFile(path("missing.gz"), none)), "Verdict:\n  Error\n");
+}
+
+TEST_F(GzReportTest, TextEndsWithTheVerdictAndItsNotes)
+{
+    QByteArray gz = WriteGz(SampleText(3000), PlainOptions());
+    gz.insert(gz.size() - 8, QByteArray("\0\0\0", 3));
+    GivenPassword none(nullptr);
+    const QString text = FormatReportText(analyzer.AnalyzeFile(writeFile("j.gz", gz), none));
+    EXPECT_TRUE(text.endsWith("\nVerdict:\n  Intact: every stored value agrees with the data\n"
+                              "  Bytes between the end of the deflate data and the trailer: 3\n"))
+        << text.toStdString();
+}
+
+TEST_F(GzReportTest, JsonHasTheVerdictInEnglish)
+{
+    QByteArray gz = WriteGz(SampleText(3000), PlainOptions());
+    gz[gz.size() - 7] = char(gz.at(gz.size() - 7) ^ 0x10);
+    QJsonObject verdict = json(writeFile("c.gz", gz))["verdict"].toObject();
+    EXPECT_EQ(verdict["state"].toString(), "mismatch");
+    EXPECT_EQ(verdict["text"].toString(), "Mismatch: checksum in the trailer");
+    EXPECT_TRUE(verdict["notes"].isArray());
+    EXPECT_TRUE(verdict["notes"].toArray().isEmpty());
+
+    verdict = json(writeFile("x.gz", gz.left(gz.size() / 2)))["verdict"].toObject();
+    EXPECT_EQ(verdict["state"].toString(), "truncated");
+
+    verdict = json(path("missing.gz"))["verdict"].toObject();
+    EXPECT_EQ(verdict["state"].toString(), "error");
+    EXPECT_EQ(verdict["text"].toString(), "Error: File not found!");
 }
 
 TEST_F(GzReportTest, TextShowsControlCharactersOfTheStoredNameAsEscapes)
@@ -123,7 +155,34 @@ TEST_F(GzReportTest, TextShowsControlCharactersOfTheStoredNameAsEscapes)
     EXPECT_TRUE(text.startsWith("Header:\n  Filename: a\\x0AEncrypted: yes\\x1B[31m\\x9B.txt\n"))
         << text.toStdString();
     EXPECT_FALSE(text.contains(QChar(0x1B)));
-    EXPECT_EQ(text.count('\n'), 1 + 6 + 1 + 2 + 1 + 3);
+    EXPECT_EQ(text.count('\n'), 1 + 6 + 1 + 2 + 1 + 3 + 2);
+}
+
+TEST_F(GzReportTest, TextShowsDirectionControlsOfTheStoredNameAsEscapes)
+{
+    // "invoice\u202Efdp.exe" would read as "invoiceexe.pdf" on a terminal
+    // that applies the override; each such character is escaped.
+    static const char16_t controls[] = {0x202A, 0x202B, 0x202C, 0x202D, 0x202E, 0x2066,
+                                        0x2067, 0x2068, 0x2069, 0x200E, 0x200F, 0x061C};
+    QString name = QStringLiteral("invoice");
+    QString expected = name;
+    for (const char16_t ch : controls) {
+        name += QChar(ch) + QStringLiteral("x");
+        expected += QStringLiteral("\\u") + QString::number(quint16(ch), 16).rightJustified(4, '0').toUpper()
+                    + QStringLiteral("x");
+    }
+    name += QStringLiteral(".exe \u05D0");  // Hebrew letters stay as they are
+    expected += QStringLiteral(".exe \u05D0");
+    TGzWriteOptions options = PlainOptions(name.toUtf8());
+    options.Os = 3;
+    GivenPassword none(nullptr);
+    const TAnalysisReport report = analyzer.AnalyzeFile(writeFile("b.gz", WriteGz("data", options)), none);
+    ASSERT_EQ(report.HeaderRows.value(0).Value, name);
+    const QString text = FormatReportText(report);
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Header:\n  Filename: ") + expected + QLatin1Char('\n')))
+        << text.toStdString();
+    for (const char16_t ch : controls)
+        EXPECT_FALSE(text.contains(QChar(ch))) << int(ch);
 }
 
 } // namespace

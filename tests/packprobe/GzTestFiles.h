@@ -47,6 +47,24 @@ inline QByteArray FixedHeader(quint8 flags, quint32 mtime = 0, quint8 os = 3, qu
     return h;
 }
 
+// An extra field (XLEN and the subfields).
+inline QByteArray Extra(const QByteArray &subfields)
+{
+    QByteArray e;
+    PutLe16(e, quint16(subfields.size()));
+    return e + subfields;
+}
+
+// The size subfield: compressed size, then uncompressed size.
+inline QByteArray SizeSubfield(qint64 c, qint64 u, quint16 storedLength = 16)
+{
+    QByteArray s("\x01\x00", 2);
+    PutLe16(s, storedLength);
+    PutLe64(s, c);
+    PutLe64(s, u);
+    return s;
+}
+
 // Raw deflate data of the bytes (level 6), ended with a final block.
 inline QByteArray RawDeflate(const QByteArray &data, int level = 6, int strategy = Z_DEFAULT_STRATEGY)
 {

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTextStream>
 #include <QElapsedTimer>
@@ -33,6 +34,7 @@ struct ParseCase
     bool passwordStdin;
     const char *file;
     const char *save;
+    bool force = false;
 };
 
 constexpr ParseCase ParseCases[] = {
@@ -50,6 +52,9 @@ constexpr ParseCase ParseCases[] = {
     {"JsonWithoutReport", "--json|a.gz", false, false, false, false, "", ""},
     {"UnknownLongOption", "--frobnicate", false, false, false, false, "", ""},
     {"TwoFiles", "--report|a.gz|b.gz", false, false, false, false, "", ""},
+    {"SaveWithForce", "--report|a.gz|--force|--save|out.bin", true, true, false, false, "a.gz",
+     "out.bin", true},
+    {"ForceWithoutSave", "--report|a.gz|--force", false, false, false, false, "", ""},
 };
 
 class ParseCases_ : public ::testing::TestWithParam<ParseCase>
@@ -72,6 +77,7 @@ TEST_P(ParseCases_, ParsesOrRejects)
     EXPECT_EQ(options.PasswordStdin, c.passwordStdin);
     EXPECT_EQ(options.File.toStdString(), c.file);
     EXPECT_EQ(options.SaveTo.toStdString(), c.save);
+    EXPECT_EQ(options.Force, c.force);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ParseCases_, ::testing::ValuesIn(ParseCases),
@@ -141,6 +147,64 @@ TEST_F(RunReportTest, ExitCodesAndSave)
     EXPECT_TRUE(out.contains("\"File not found!\"")) << out.toStdString();
 }
 
+TEST_F(RunReportTest, ExitStatusFollowsTheVerdict)
+{
+    const QByteArray gz = WriteGz(SampleText(30000), PlainOptions());
+    TCliOptions options;
+    options.Report = true;
+    options.File = writeFile("cut.gz", gz.left(gz.size() / 2));
+    options.SaveTo = path("rescued.txt");
+    // What could be unpacked is saved, but the file is not intact.
+    EXPECT_EQ(run(options), ExitAnalysisError);
+    EXPECT_TRUE(out.contains("Truncated")) << out.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(options.SaveTo));
+
+    QByteArray crc = gz;
+    crc[crc.size() - 8] = char(crc.at(crc.size() - 8) ^ 1);
+    options.File = writeFile("crc.gz", crc);
+    options.SaveTo.clear();
+    EXPECT_EQ(run(options), ExitAnalysisError);
+    options.File = writeFile("good.gz", gz);
+    EXPECT_EQ(run(options), ExitSuccess);
+    EXPECT_TRUE(err.isEmpty()) << err.toStdString();
+}
+
+TEST_F(RunReportTest, MessagesGoToStandardErrorOnce)
+{
+    TCliOptions options;
+    options.Report = true;
+    options.File = writeFile("bad.gz", "not gz");
+    EXPECT_EQ(run(options), ExitAnalysisError);
+    EXPECT_EQ(err, "Error reading gz header!\n");
+    EXPECT_FALSE(out.contains("Error reading gz header!")) << out.toStdString();
+}
+
+TEST_F(RunReportTest, SaveRefusalsComeBeforeTheWork)
+{
+    const QByteArray gz = WriteGz(SampleText(30000), PlainOptions());
+    TCliOptions options;
+    options.Report = true;
+    options.File = writeFile("backup.gz", gz);
+    options.SaveTo = options.File;
+    options.Force = true;
+    EXPECT_EQ(run(options), ExitAnalysisError);
+    EXPECT_TRUE(err.contains("it is the analysed file")) << err.toStdString();
+    EXPECT_FALSE(err.contains("--force")) << err.toStdString();
+    EXPECT_TRUE(out.isEmpty()) << out.toStdString();
+    EXPECT_EQ(readFile(options.File), gz);
+
+    options.SaveTo = writeFile("existing.txt", "keep");
+    options.Force = false;
+    EXPECT_EQ(run(options), ExitAnalysisError);
+    EXPECT_TRUE(err.contains("the file exists")) << err.toStdString();
+    EXPECT_TRUE(err.contains("--force")) << err.toStdString();
+    EXPECT_EQ(readFile(options.SaveTo), "keep");
+
+    options.Force = true;
+    EXPECT_EQ(run(options), ExitSuccess) << err.toStdString();
+    EXPECT_EQ(readFile(options.SaveTo), SampleText(30000));
+}
+
 } // namespace
 
 // The program itself, when it has been built beside the tests.
@@ -187,6 +251,36 @@ TEST_F(ProgramTest, ReportsWithPasswordFromStandardInput)
 
     EXPECT_EQ(run({"--report", file}), ExitAnalysisError); // no terminal: no password
     EXPECT_TRUE(out.contains("No password")) << out.toStdString();
+    EXPECT_TRUE(err.contains("--password-stdin")) << err.toStdString();
+}
+
+TEST_F(ProgramTest, ResultsOnStandardOutputErrorsOnStandardError)
+{
+    const QString file = writeFile("a.gz", WriteGz(SampleText(3000), PlainOptions()));
+    EXPECT_EQ(run({"--report", file}), ExitSuccess);
+    EXPECT_TRUE(out.contains("Verdict:\n  Intact")) << out.toStdString();
+    EXPECT_TRUE(err.isEmpty()) << err.toStdString();
+
+    EXPECT_EQ(run({"--report", dir()}), ExitAnalysisError);
+    EXPECT_EQ(err, "Not a regular file!\n");
+    EXPECT_FALSE(out.contains("File not found")) << out.toStdString();
+
+    EXPECT_EQ(run({"--report", path("missing.gz"), "--json"}), ExitAnalysisError);
+    EXPECT_EQ(err, "File not found!\n");
+    EXPECT_TRUE(out.startsWith("{")) << out.toStdString();
+}
+
+TEST_F(ProgramTest, ReportIsTranslatedJsonIsNot)
+{
+    QByteArray gz = WriteGz(SampleText(3000), PlainOptions());
+    gz[gz.size() - 8] = char(gz.at(gz.size() - 8) ^ 1);
+    const QString file = writeFile("crc.gz", gz);
+    EXPECT_EQ(run({"-lang:de", "--report", file}), ExitAnalysisError);
+    EXPECT_TRUE(out.contains("Abweichung: Prüfsumme im gz-Ende")) << out.toStdString();
+    EXPECT_EQ(run({"-lang:de", "--report", file, "--json"}), ExitAnalysisError);
+    EXPECT_TRUE(out.contains("\"Mismatch: checksum in the trailer\"")) << out.toStdString();
+    EXPECT_EQ(run({"-lang:de", "--report", path("missing.gz"), "--json"}), ExitAnalysisError);
+    EXPECT_TRUE(out.contains("\"File not found!\"")) << out.toStdString();
 }
 
 TEST_F(ProgramTest, UsageErrorsHelpAndNoWindow)
