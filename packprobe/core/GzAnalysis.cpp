@@ -85,6 +85,7 @@ void CopyData(QIODevice &source, const QString &destination)
     } catch (const EExtFileStreamError &error) {
         throw ECopyError(error.message(), error.ErrorCode);
     }
+}
 
 // The smallest gzip member: a 10-byte header, an empty deflate block of two
 // bytes and the 8-byte trailer.

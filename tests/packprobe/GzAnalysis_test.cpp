@@ -392,7 +392,7 @@ TEST_F(GzAnalysisTest, SaveNextToWritesTheFileOnceAndNamesItOnSave)
     ASSERT_TRUE(saving.AnalyzeFile(file, passwords).succeeded());
     // Unpacked, but not under its name yet.
     EXPECT_EQ(readFile(destination), "old contents");
-    saving.SaveUnpackedData(destination);
+    saving.SaveUnpackedData(destination, true); // replacing was allowed
     EXPECT_EQ(readFile(destination), plain);
     EXPECT_EQ(QDir(dir()).entryList(QDir::Files | QDir::Hidden), (QStringList{"a.gz", "saved.txt"}));
     EXPECT_FALSE(saving.HasUnpackedData());
