@@ -21,6 +21,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMimeData>
+#include <QPalette>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
@@ -74,6 +75,10 @@ void FillList(QTreeWidget *list, const QList<TReportRow> &rows)
         // Long values (stored names) are cut at the column's edge.
         item->setToolTip(1, row.Value);
     }
+    // Longer field names (translations) stay readable.
+    list->resizeColumnToContents(0);
+    if (list->columnWidth(0) < FieldColumnWidth)
+        list->setColumnWidth(0, FieldColumnWidth);
 }
 
 QString LocalFileOf(const QMimeData *data)
@@ -87,6 +92,27 @@ QString LocalFileOf(const QMimeData *data)
 }
 
 } // namespace
+
+QString VerdictLineText(const TGzVerdict &verdict)
+{
+    QString mark;
+    switch (verdict.State) {
+    case TVerdictState::Intact:
+        mark = QStringLiteral("\u2714"); // heavy check mark
+        break;
+    case TVerdictState::Truncated:
+        mark = QStringLiteral("\u26A0"); // warning sign
+        break;
+    case TVerdictState::Mismatch:
+    case TVerdictState::Error:
+        mark = QStringLiteral("\u2718"); // heavy ballot x
+        break;
+    }
+    QStringList lines{mark + QLatin1Char(' ') + VerdictText(verdict)};
+    for (const QString &note : VerdictNoteTexts(verdict))
+        lines.append(QStringLiteral("    ") + note);
+    return lines.join(QLatin1Char('\n'));
+}
 
 TPackprobePaths DefaultPackprobePaths()
 {
@@ -172,6 +198,16 @@ void TPackprobeForm::CreateControls()
     Label4->setBuddy(lvData);
     layout->addWidget(Label4);
     layout->addWidget(lvData);
+
+    // Whether the stored values agree with the data; colour is only a second
+    // cue, the mark and the text say it.
+    lblVerdict = new QLabel(this);
+    lblVerdict->setObjectName(QStringLiteral("lblVerdict"));
+    lblVerdict->setTextFormat(Qt::PlainText);
+    lblVerdict->setWordWrap(true);
+    lblVerdict->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblVerdict->hide();
+    layout->addWidget(lblVerdict);
 
     pbProgress = new QProgressBar(this);
     pbProgress->setObjectName(QStringLiteral("pbProgress"));
@@ -355,6 +391,7 @@ void TPackprobeForm::AnalyzeFile(const QString &fileName)
         lvHeader->clear();
         lvTrailer->clear();
         lvData->clear();
+        lblVerdict->hide();
     }
     SetBusy(true);
     FJob->Start(*FAnalyzer, fileName);
@@ -379,6 +416,7 @@ void TPackprobeForm::ShowReport(const TAnalysisReport &report)
         FillList(lvHeader, report.HeaderRows);
         FillList(lvTrailer, report.TrailerRows);
         FillList(lvData, report.DataRows);
+        ShowVerdict(report.Verdict);
     }
     if (report.Header)
         FGzName = report.SaveName;
@@ -418,6 +456,28 @@ void TPackprobeForm::AnalysisFailed(const QString &errorText)
 void TPackprobeForm::ShowMessage(const QString &text)
 {
     ErrorDialogAt(PosRightOfControl(lvHeader), text);
+}
+
+void TPackprobeForm::ShowVerdict(const TGzVerdict &verdict)
+{
+    lblVerdict->setText(VerdictLineText(verdict));
+    QColor colour;
+    switch (verdict.State) {
+    case TVerdictState::Intact:
+        colour = QColor(0x1b, 0x7a, 0x2e);
+        break;
+    case TVerdictState::Truncated:
+        colour = QColor(0xa0, 0x5a, 0x00);
+        break;
+    case TVerdictState::Mismatch:
+    case TVerdictState::Error:
+        colour = QColor(0xb0, 0x1c, 0x1c);
+        break;
+    }
+    QPalette palette = lblVerdict->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    lblVerdict->setPalette(palette);
+    lblVerdict->show();
 }
 
 void TPackprobeForm::SetBusy(bool busy)

@@ -31,6 +31,10 @@ struct TPackprobePaths
     QString IniName;  // the settings file
 };
 
+// The verdict line: a mark that tells the state without colour, the verdict
+// and one line per note.
+QString VerdictLineText(const TGzVerdict &verdict);
+
 // AppPath and UserPath from GetUserFolders; IniName "Packprobe.ini" in AppPath.
 TPackprobePaths DefaultPackprobePaths();
 
@@ -89,6 +93,7 @@ private:
     void ShowReport(const TAnalysisReport &report);
     void AnalysisFailed(const QString &errorText);
     void ShowMessage(const QString &text);
+    void ShowVerdict(const TGzVerdict &verdict);
     void SetBusy(bool busy);
 
     TPackprobePaths FPaths;
@@ -113,6 +118,7 @@ private:
     QTreeWidget *lvTrailer = nullptr;
     QLabel *Label4 = nullptr;
     QTreeWidget *lvData = nullptr;
+    QLabel *lblVerdict = nullptr;
     QProgressBar *pbProgress = nullptr;
     QPushButton *btCancel = nullptr;
     QPushButton *btSave = nullptr;

@@ -627,6 +627,105 @@ TEST_F(PackprobeFormTest, DroppedFileIsAnalysedAndAddedToTheHistory)
     EXPECT_EQ(FileEdit(*form)->HistoryList().Entries(), QStringList{file});
 }
 
+// --- the verdict line -------------------------------------------------------------
+
+enum class TSample { Plain, CutShort, WrongTrailerChecksum, EncryptedWithoutPassword };
+
+struct VerdictCase
+{
+    const char *name;
+    TSample sample;
+    const char16_t *line; // the verdict line's first line
+};
+
+class PackprobeVerdictTest : public PackprobeFormTest, public ::testing::WithParamInterface<VerdictCase>
+{
+protected:
+    QString Sample(TSample kind)
+    {
+        const QByteArray plain = GzTest::SampleText(20000);
+        QByteArray gz = GzTest::WriteGz(plain, GzTest::PlainOptions("data.txt"));
+        switch (kind) {
+        case TSample::Plain:
+            break;
+        case TSample::CutShort:
+            gz.truncate(gz.size() / 2);
+            break;
+        case TSample::WrongTrailerChecksum:
+            gz[gz.size() - 8] = char(gz[gz.size() - 8] ^ 0x5A);
+            break;
+        case TSample::EncryptedWithoutPassword:
+            return EncryptedFile(plain);
+        }
+        return writeFile(QStringLiteral("data/sample.gz"), gz);
+    }
+};
+
+TEST_P(PackprobeVerdictTest, LineUnderTheListsShowsMarkAndVerdict)
+{
+    const VerdictCase c = GetParam();
+    NewForm();
+    const QString file = Sample(c.sample);
+    TPasswordAnswers answers;
+    if (c.sample == TSample::EncryptedWithoutPassword)
+        AnswerPassword(QByteArray(), answers);
+    form->AnalyzeFile(file);
+    ASSERT_TRUE(WaitForSignal(form.get(), &TPackprobeForm::AnalysisFinished));
+    const auto *line = form->findChild<QLabel *>(QStringLiteral("lblVerdict"));
+    ASSERT_NE(line, nullptr);
+    EXPECT_FALSE(line->isHidden());
+    EXPECT_EQ(line->text().section(QLatin1Char('\n'), 0, 0), QString::fromUtf16(c.line));
+}
+
+constexpr VerdictCase VerdictCases[] = {
+    {"Intact", TSample::Plain, u"\u2714 Intact: every stored value agrees with the data"},
+    {"Truncated", TSample::CutShort,
+     u"\u26A0 Truncated: the data ends before the end of the deflate stream"},
+    {"Mismatch", TSample::WrongTrailerChecksum, u"\u2718 Mismatch: checksum in the trailer"},
+    {"Error", TSample::EncryptedWithoutPassword, u"\u2718 Error: No password"},
+};
+INSTANTIATE_TEST_SUITE_P(States, PackprobeVerdictTest, ::testing::ValuesIn(VerdictCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(PackprobeFormTest, VerdictLineIsHiddenUntilTheFirstReportAndKeptForAMissingFile)
+{
+    NewForm();
+    const auto *line = form->findChild<QLabel *>(QStringLiteral("lblVerdict"));
+    EXPECT_TRUE(line->isHidden());
+    Analyze(PlainFile());
+    const QString shown = line->text();
+    EXPECT_FALSE(line->isHidden());
+    QString message;
+    AnswerMessage(message);
+    Analyze(path(QStringLiteral("data/gone.gz")));
+    EXPECT_EQ(message, QStringLiteral("File not found!"));
+    EXPECT_EQ(line->text(), shown);
+}
+
+TEST_F(PackprobeFormTest, SavingOntoTheAnalysedFileIsRefusedAndLeavesItAlone)
+{
+    NewForm();
+    const QString file = PlainFile();
+    const QByteArray before = readFile(file);
+    Analyze(file);
+
+    TFileAnswer seen;
+    AnswerFileDialog("SaveDialog", file, seen);
+    // The dialog asks before replacing an existing file; the answer is yes.
+    AnswerModal(QString(), [](QWidget *w) {
+        auto *box = qobject_cast<QMessageBox *>(w);
+        ASSERT_NE(box, nullptr);
+        box->button(QMessageBox::Yes)->click();
+    });
+    QString message;
+    AnswerMessage(message);
+    SaveButton(*form)->click();
+    EXPECT_TRUE(seen.shown);
+    EXPECT_FALSE(message.isEmpty());
+    EXPECT_EQ(readFile(file), before);
+    EXPECT_EQ(form->LastDir(), paths.UserPath);
+}
+
 TEST_F(PackprobeFormTest, WindowIsCalledPackprobe)
 {
     NewForm();
