@@ -11,7 +11,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-          zlib1g-dev libssl-dev gettext libgtest-dev libgmock-dev libbenchmark-dev
+          zlib1g-dev libssl-dev libgmime-3.0-dev gettext libgtest-dev libgmock-dev libbenchmark-dev
           ccache locales gzip pigz p7zip-full fonts-dejavu-core libisal-dev isal)
 BENCH_PACKAGES=(time)
 FUZZ_PACKAGES=(clang libclang-rt-dev)

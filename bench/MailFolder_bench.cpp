@@ -1,13 +1,14 @@
-// Scan and recovery of a large mail folder, measured against peers in the
-// same run: the scan against `wc -l` of the same file, the recovery against
-// `cp` (and `cp` followed by a sync, since the recovery makes its file
-// durable) and against a perl one-liner doing the same rewrite; and the peak
-// memory.
+// Scan, listing and in-place recovery of a large mail folder, measured
+// against peers in the same run: the scan against `wc -l` of the same file,
+// the listing (scan with Date/From/Subject decoded) against the scan, the
+// recovery (scan, digit writes and the flush) against `cp` (and `cp`
+// followed by a sync); and the peak memory of the command line program, also
+// on a folder with one million deleted mails.
 //
 //   MAILMEND_BENCH_SIZE_MB   folder size in MiB (default 1024)
 //   MAILMEND_BENCH_DIR       where the folders are generated (default: temp)
-//   MAILMEND_BENCH_PERL=0    skips the perl peer (it takes the longest)
 //   MAILMEND_BENCH_RUNS      repetitions, best time counts (default 3)
+//   MAILMEND_BENCH_MILLION=0 skips the folder with one million deleted mails
 //   bench_MailFolder --generate FILE SIZE_MB [crlf]   only writes a folder
 
 #include "bench/MailFolderGenerator.h"
@@ -20,6 +21,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -27,6 +29,8 @@
 #include <functional>
 
 #include <sys/resource.h>
+
+using namespace mailmend;
 
 namespace {
 
@@ -107,9 +111,31 @@ void Copy(const QString &from, const QString &to)
     Run(QStringLiteral("cp"), {from, to});
 }
 
-const char PerlRewrite[] =
-    "s/\\r?\\n\\z/\\r\\n/; if (/^x-mozilla-status:[\\x00-\\x20]*([0-9a-f]{1,8})[\\x00-\\x20]*(,|\\r|\\z)/i "
-    "&& hex($1) & 8) { $_ = sprintf(\"X-Mozilla-Status: %04x\\r\\n\", hex($1) & ~8) }";
+// Peak resident memory (MiB) and wall seconds of the command line program
+// on a folder, measured by time(1); negative when either is missing.
+std::pair<double, double> MeasureProgram(const QStringList &arguments)
+{
+    const QString mailmend = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("mailmend"));
+    if (!QFileInfo(mailmend).isExecutable() || !QFileInfo::exists(QStringLiteral("/usr/bin/time")))
+        return {-1, -1};
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(QStringLiteral("/usr/bin/time"), QStringList{QStringLiteral("-f"), QStringLiteral("%M %e"), mailmend} + arguments);
+    process.waitForFinished(-1);
+    const QStringList measured =
+        QString::fromLocal8Bit(process.readAllStandardError()).trimmed().split(u'\n').last().split(u' ');
+    if (measured.size() != 2)
+        return {-1, -1};
+    return {measured[0].toDouble() / 1024.0, measured[1].toDouble()};
+}
+
+// A copy whose data is on the disk, so that the flush of a recovery writes
+// only its own changes.
+void DurableCopy(const QString &from, const QString &to)
+{
+    Copy(from, to);
+    Run(QStringLiteral("sync"), {to});
+}
 
 void BenchVariant(const QString &folder, qint64 size, bool crlf)
 {
@@ -128,6 +154,8 @@ void BenchVariant(const QString &folder, qint64 size, bool crlf)
     const TTiming wc = Best([&] { Run(QStringLiteral("wc"), {QStringLiteral("-l"), original}); });
     TScanResult scan;
     const TTiming scanTime = Best([&] { scan = ScanMailFolder(original); });
+    TScanResult listed;
+    const TTiming listTime = Best([&] { listed = ScanMailFolder(original, nullptr, TScanDetail::Summaries); });
     const TTiming cp = Best([&] { Run(QStringLiteral("cp"), {original, copy}); }, [&] { QFile::remove(copy); });
     const TTiming cpSync = Best([&] { Run(QStringLiteral("cp"), {original, copy}) && Run(QStringLiteral("sync"), {copy}); },
                                 [&] { QFile::remove(copy); });
@@ -135,7 +163,7 @@ void BenchVariant(const QString &folder, qint64 size, bool crlf)
     TScanResult workScan;
     const TTiming restore = Best([&] { restored = RestoreMailFolder(workScan, work, false); },
                                  [&] {
-                                     Copy(original, work);
+                                     DurableCopy(original, work);
                                      workScan = ScanMailFolder(work);
                                  });
     const TTiming both = Best(
@@ -143,44 +171,66 @@ void BenchVariant(const QString &folder, qint64 size, bool crlf)
             const TScanResult s = ScanMailFolder(work);
             RestoreMailFolder(s, work, false);
         },
-        [&] { Copy(original, work); });
-    const bool countOk = restored == stats.Deleted && scan.DeletedCount == stats.Deleted;
-    const bool sizeOk = QFileInfo(work).size() == scan.OutputSize;
+        [&] { DurableCopy(original, work); });
+    const bool countOk = restored == stats.Deleted && scan.DeletedCount() == stats.Deleted
+                         && qint64(listed.Summaries.size()) == stats.Deleted;
+    const bool sizeOk = QFileInfo(work).size() == QFileInfo(original).size();
 
     std::printf("  (ratios: wall / cpu)\n");
     Report("wc -l", wc);
     Report("ScanMailFolder", scanTime, &wc, "wc -l");
+    Report("listing (summaries)", listTime, &scanTime, "scan");
     Report("cp", cp);
     Report("cp + sync", cpSync);
     Report("RestoreMailFolder", restore, &cp, "cp");
-    Report("", restore, &cpSync, "cp + sync");
     Report("scan + restore", both, &cp, "cp");
-    std::printf("  result: %lld lines rewritten (%s), size %s\n", qlonglong(restored), countOk ? "as generated" : "WRONG",
-                sizeOk ? "as predicted by the scan" : "WRONG");
-    if (qEnvironmentVariable("MAILMEND_BENCH_PERL") != QStringLiteral("0")
-        && !QStandardPaths::findExecutable(QStringLiteral("perl")).isEmpty()) {
-        const QString perlOut = QDir(folder).filePath(QStringLiteral("PerlOut"));
-        TTiming perl;
-        {
-            QElapsedTimer perlTimer;
-            const double cpu = CpuSeconds();
-            perlTimer.start();
-            Run(QStringLiteral("perl"), {QStringLiteral("-pe"), QLatin1String(PerlRewrite), original}, perlOut);
-            perl.Wall = double(perlTimer.nsecsElapsed()) / 1e9;
-            perl.Cpu = CpuSeconds() - cpu;
-        }
-        Copy(original, work);
-        RestoreMailFolder(ScanMailFolder(work), work, false);
-        const bool same = Run(QStringLiteral("cmp"), {QStringLiteral("-s"), perlOut, work});
-        Report("perl one-liner (once)", perl);
-        std::printf("  mailmend restore is %.1fx (wall) / %.1fx (cpu) faster than perl; outputs %s\n",
-                    perl.Wall / restore.Wall, perl.Cpu / restore.Cpu, same ? "identical" : "DIFFER");
-        QFile::remove(perlOut);
-    }
+    Report("", both, &cpSync, "cp + sync");
+    std::printf("  result: %lld mails recovered (%s), size %s\n", qlonglong(restored),
+                countOk ? "as generated" : "WRONG", sizeOk ? "unchanged" : "WRONG");
+    std::fflush(stdout);
+    QFile::remove(work);
+    QFile::remove(copy);
+
+    // The program on its own: peak memory of listing and recovery.
+    const auto listed1 = MeasureProgram({QStringLiteral("--list-deleted"), original});
+    DurableCopy(original, work);
+    const auto recovered1 = MeasureProgram({QStringLiteral("--recover"), QStringLiteral("--yes"), work});
+    if (listed1.first >= 0)
+        std::printf("  mailmend --list-deleted: %.1f MiB peak memory, %.2f s;  --recover --yes: %.1f MiB, %.2f s\n",
+                    listed1.first, listed1.second, recovered1.first, recovered1.second);
     std::fflush(stdout);
     QFile::remove(original);
     QFile::remove(work);
-    QFile::remove(copy);
+}
+
+// One million small mails, all deleted: the memory the records take.
+void BenchMillion(const QString &folder)
+{
+    const QString file = QDir(folder).filePath(QStringLiteral("Million"));
+    {
+        QFile out(file);
+        if (!out.open(QIODevice::WriteOnly))
+            return;
+        QByteArray chunk;
+        for (int n = 0; n < 1000000; ++n) {
+            chunk.append("From - Mon Dec  9 10:00:00 2024\r\nX-Mozilla-Status: 0009\r\nSubject: mail ")
+                .append(QByteArray::number(n))
+                .append("\r\n\r\nbody\r\n");
+            if (chunk.size() > (4 << 20)) {
+                out.write(chunk);
+                chunk.clear();
+            }
+        }
+        out.write(chunk);
+    }
+    std::printf("\none million deleted mails (%.0f MiB):\n", double(QFileInfo(file).size()) / 1048576.0);
+    const auto listed = MeasureProgram({QStringLiteral("--list-deleted"), file});
+    const auto recovered = MeasureProgram({QStringLiteral("--recover"), QStringLiteral("--yes"), file});
+    if (listed.first >= 0)
+        std::printf("  mailmend --list-deleted: %.1f MiB peak memory, %.2f s;  --recover --yes: %.1f MiB, %.2f s\n",
+                    listed.first, listed.second, recovered.first, recovered.second);
+    std::fflush(stdout);
+    QFile::remove(file);
 }
 
 } // namespace
@@ -207,34 +257,18 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "cannot create a folder in %s\n", qPrintable(base));
         return 1;
     }
-    const qint64 free = FreeDiskSpace(folder.path());
-    if (free >= 0 && free < 5 * (sizeMiB << 20)) {
-        sizeMiB = std::max<qint64>(16, free / 5 >> 20);
+    const qint64 free = QStorageInfo(folder.path()).bytesAvailable();
+    if (free >= 0 && free < 4 * (sizeMiB << 20)) {
+        sizeMiB = std::max<qint64>(16, free / 4 >> 20);
         std::printf("little free disk space: the folder size is cut to %lld MiB\n", qlonglong(sizeMiB));
     }
     std::printf("Mail folder scan and recovery, %lld MiB, best of %d runs\n", qlonglong(sizeMiB), Runs());
     const double rssBefore = PeakRssMiB();
-    BenchVariant(folder.path(), sizeMiB << 20, false);
     BenchVariant(folder.path(), sizeMiB << 20, true);
+    BenchVariant(folder.path(), sizeMiB << 20, false);
     std::printf("\npeak resident memory of this process: %.1f MiB (%.1f MiB before the first folder was generated)\n",
                 PeakRssMiB(), rssBefore);
-
-    // The command line program on its own, measured by time(1) where both exist.
-    const QString mailmend = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("mailmend"));
-    if (QFileInfo(mailmend).isExecutable() && QFileInfo::exists(QStringLiteral("/usr/bin/time"))) {
-        const QString file = QDir(folder.path()).filePath(QStringLiteral("Inbox"));
-        TMailFolderGenerator(false).Write(file, sizeMiB << 20);
-        QProcess process;
-        process.start(QStringLiteral("/usr/bin/time"),
-                      {QStringLiteral("-f"), QStringLiteral("%M %e %U %S"), mailmend, QStringLiteral("--recover"),
-                       QStringLiteral("--yes"), file});
-        process.waitForFinished(-1);
-        const QStringList measured = QString::fromLocal8Bit(process.readAllStandardError()).trimmed().split(u'\n').last().split(u' ');
-        if (measured.size() == 4)
-            std::printf("mailmend --recover --yes (scan + restore) on %lld MiB: %.1f MiB peak resident memory, "
-                        "%s s wall, %.2f s cpu\n",
-                        qlonglong(sizeMiB), measured[0].toDouble() / 1024.0, qPrintable(measured[1]),
-                        measured[2].toDouble() + measured[3].toDouble());
-    }
+    if (qEnvironmentVariable("MAILMEND_BENCH_MILLION") != QStringLiteral("0"))
+        BenchMillion(folder.path());
     return 0;
 }

@@ -18,6 +18,15 @@ folders="$work/thunderbird/Profiles/k3x9demo.default-release/Mail/Local Folders"
 show "$bin/mailmend" --list-profiles --thunderbird "$work/thunderbird"
 # Inbox is UTF-8 with three deleted mails, Trash has none, Sent is UTF-16.
 show "$bin/mailmend" --scan "$folders/Inbox" "$folders/Trash" "$folders/Sent"
+# Which mails are they? Then bring back only the second one: its status line
+# changes in one character, the other two stay deleted.
+show "$bin/mailmend" --list-deleted "$folders/Inbox"
+show "$bin/mailmend" --list-deleted --json "$folders/Sent"
+show grep -an "^X-Mozilla-Status:" "$folders/Inbox"
+show "$bin/mailmend" --recover --yes --only 2 "$folders/Inbox"
+show grep -an "^X-Mozilla-Status:" "$folders/Inbox"
+show "$bin/mailmend" --list-deleted "$folders/Inbox"
+show "$bin/mailmend" --recover --yes --only 5 "$folders/Inbox"
 show "$bin/mailmend" --recover --yes "$folders/Inbox" "$folders/Trash" "$folders/Sent"
 show ls -a "$folders"
 show "$bin/mailmend" -lang:de --scan "$folders/Inbox" "$folders/Sent"

@@ -308,6 +308,19 @@ QString ReplaceChar(const QString &text, QChar from, QChar to)
     return result;
 }
 
+QString EscapeControlChars(const QString &text)
+{
+    QString result;
+    result.reserve(text.size());
+    for (const QChar ch : text) {
+        if (ch.category() == QChar::Other_Control)
+            result += QStringLiteral("\\x") + QStringLiteral("%1").arg(ch.unicode(), 2, 16, QLatin1Char('0')).toUpper();
+        else
+            result += ch;
+    }
+    return result;
+}
+
 namespace {
 
 bool IsLeadUnit(char16_t u)

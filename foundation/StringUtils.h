@@ -111,6 +111,11 @@ QString ChooseText(bool flag, const QString &ifTrue, const QString &ifFalse);
 // A copy of text with every code unit equal to from replaced by to.
 QString ReplaceChar(const QString &text, QChar from, QChar to);
 
+// Text from a file for one line of terminal output: every control character
+// (line breaks, tabs, escape sequences) written as \xNN, so that the text
+// stays on its line and nothing reaches the terminal as a command.
+QString EscapeControlChars(const QString &text);
+
 // True when some code unit with the top bits 11 is directly followed by one with
 // the top bits 10: what a UTF-8 lead and continuation byte leave behind after
 // being decoded as 8-bit text. The follower also counts when it is what

@@ -23,8 +23,9 @@ volatile std::sig_atomic_t CancelSignal = 0;
 
 void OnInterrupt(int)
 {
-    // The running scan or rewrite stops at its next buffer and removes its
-    // temporary file; a second Ctrl+C ends the program at once.
+    // The running scan stops at its next buffer; a recovery that has begun
+    // to write finishes its few one-byte writes. A second Ctrl+C ends the
+    // program at once, which leaves every mail recovered or not.
     CancelSignal = 1;
     std::signal(SIGINT, SIG_DFL);
 }
@@ -40,14 +41,15 @@ int main(int argc, char **argv)
                 arguments);
     // The mode is decided before any application object exists: only the
     // window needs a display and a QApplication.
-    if (!HasCommandLineMode(arguments))
-        return mailmend::RunWindowMode(argc, argv, ThunderbirdFolderOption(arguments));
+    if (!mailmend::HasCommandLineMode(arguments))
+        return mailmend::RunWindowMode(argc, argv, mailmend::ThunderbirdFolderOption(arguments));
 
     QCoreApplication app(argc, argv);
     std::signal(SIGINT, OnInterrupt);
     QTextStream out(stdout);
     QTextStream err(stderr);
     QTextStream in(stdin);
-    TCommandLineIo io{out, err, in, MAILMEND_ISATTY(0) != 0, {}, [] { return CancelSignal != 0; }};
-    return RunCommandLine(arguments, io);
+    foundation::TFunctionMonitor monitor({}, [] { return CancelSignal != 0; });
+    mailmend::TCommandLineIo io{out, err, in, MAILMEND_ISATTY(0) != 0, {}, &monitor};
+    return mailmend::RunCommandLine(arguments, io);
 }

@@ -9,27 +9,97 @@
 #include "mailmend/core/Thunderbird.h"
 
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <optional>
+
+namespace mailmend {
 
 namespace {
 
-enum class TMode { None, Help, Version, ListProfiles, Scan, Recover };
+enum class TMode { None, Help, Version, ListProfiles, Scan, ListDeleted, Recover };
 
 struct TOptions
 {
     TMode Mode = TMode::None;
     bool Unread = false;
     bool Yes = false;
+    bool Json = false;
+    QString Only; // the --only list as typed
+    bool HasOnly = false;
     QString Thunderbird;
     QStringList Folders;
     QString Error;
 };
+
+// The value of an option given as "--option VALUE" or "--option=VALUE".
+bool TakeValue(const QStringList &arguments, qsizetype &index, const QString &option, QString &value,
+               QString &error)
+{
+    const QString &argument = arguments.at(index);
+    const QString prefix = option + QLatin1Char('=');
+    if (argument.startsWith(prefix))
+        value = argument.mid(prefix.size());
+    else if (argument == option && index + 1 < arguments.size())
+        value = arguments.at(++index);
+    if (value.isEmpty() && error.isEmpty())
+        error = SafeFormat(Translate("Option %s needs a value."), option);
+    return !value.isEmpty();
+}
+
+bool IsOption(const QString &argument, const QString &option)
+{
+    return argument == option || argument.startsWith(option + QLatin1Char('='));
+}
+
+// The same folder named twice (also through another spelling of its path) is
+// processed once, at its first place.
+QStringList UniqueFolders(const QStringList &folders)
+{
+    QStringList unique;
+    QStringList keys;
+    for (const QString &folder : folders) {
+        const QFileInfo info(folder);
+        const QString canonical = info.canonicalFilePath();
+        const QString key = canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+        if (!keys.contains(key)) {
+            keys.append(key);
+            unique.append(folder);
+        }
+    }
+    return unique;
+}
+
+QString CheckOptions(const TOptions &options)
+{
+    const bool folderMode = options.Mode == TMode::Scan || options.Mode == TMode::ListDeleted
+                            || options.Mode == TMode::Recover;
+    if (folderMode && options.Folders.isEmpty())
+        return Translate("No mail folder given.");
+    if (options.Mode == TMode::ListProfiles && !options.Folders.isEmpty())
+        return SafeFormat(Translate("Unexpected argument \"%s\"."), options.Folders.first());
+    if (options.Mode == TMode::None && (options.Unread || options.Yes || options.Json || options.HasOnly
+                                        || !options.Folders.isEmpty()))
+        return Translate("Say what to do: --list-profiles, --scan, --list-deleted or --recover.");
+    if (options.Json && options.Mode != TMode::ListDeleted)
+        return SafeFormat(Translate("Option %s goes only with %s."), QStringLiteral("--json"),
+                          QStringLiteral("--list-deleted"));
+    if (options.HasOnly && options.Mode != TMode::Recover)
+        return SafeFormat(Translate("Option %s goes only with %s."), QStringLiteral("--only"),
+                          QStringLiteral("--recover"));
+    if (options.HasOnly && options.Folders.size() != 1)
+        return Translate("--only chooses mails of one mail folder; give exactly one.");
+    return {};
+}
 
 TOptions ParseArguments(const QStringList &arguments)
 {
     TOptions options;
     const auto setMode = [&](TMode mode) {
         if (options.Mode != TMode::None && options.Mode != mode && options.Error.isEmpty())
-            options.Error = Translate("Only one of --list-profiles, --scan and --recover may be given.");
+            options.Error = Translate("Only one of --list-profiles, --scan, --list-deleted and --recover may be given.");
         options.Mode = mode;
     };
     bool positionalOnly = false;
@@ -51,28 +121,28 @@ TOptions ParseArguments(const QStringList &arguments)
             setMode(TMode::ListProfiles);
         } else if (arg == QStringLiteral("--scan")) {
             setMode(TMode::Scan);
+        } else if (arg == QStringLiteral("--list-deleted")) {
+            setMode(TMode::ListDeleted);
         } else if (arg == QStringLiteral("--recover")) {
             setMode(TMode::Recover);
         } else if (arg == QStringLiteral("--unread")) {
             options.Unread = true;
         } else if (arg == QStringLiteral("--yes")) {
             options.Yes = true;
-        } else if (arg == QStringLiteral("--thunderbird") && i + 1 < arguments.size()) {
-            options.Thunderbird = arguments[++i];
-        } else if (arg.startsWith(QStringLiteral("--thunderbird="))) {
-            options.Thunderbird = arg.mid(14);
+        } else if (arg == QStringLiteral("--json")) {
+            options.Json = true;
+        } else if (IsOption(arg, QStringLiteral("--only"))) {
+            options.HasOnly = true;
+            TakeValue(arguments, i, QStringLiteral("--only"), options.Only, options.Error);
+        } else if (IsOption(arg, QStringLiteral("--thunderbird"))) {
+            TakeValue(arguments, i, QStringLiteral("--thunderbird"), options.Thunderbird, options.Error);
         } else if (options.Error.isEmpty()) {
             options.Error = SafeFormat(Translate("Unknown option \"%s\"."), arg);
         }
     }
-    if (options.Error.isEmpty() && (options.Mode == TMode::Scan || options.Mode == TMode::Recover)
-        && options.Folders.isEmpty())
-        options.Error = Translate("No mail folder given.");
-    if (options.Error.isEmpty() && options.Mode == TMode::ListProfiles && !options.Folders.isEmpty())
-        options.Error = SafeFormat(Translate("Unexpected argument \"%s\"."), options.Folders.first());
-    if (options.Error.isEmpty() && options.Mode == TMode::None
-        && (options.Unread || options.Yes || !options.Folders.isEmpty()))
-        options.Error = Translate("Say what to do: --list-profiles, --scan or --recover.");
+    options.Folders = UniqueFolders(options.Folders);
+    if (options.Error.isEmpty())
+        options.Error = CheckOptions(options);
     return options;
 }
 
@@ -92,27 +162,18 @@ public:
     {
         if (FOptions.Yes)
             return 0;
-        FIo.Out << ForTerminal(message) << '\n';
+        FIo.Err << ForTerminal(message) << '\n';
         QStringList choices;
         for (qsizetype i = 0; i < buttons.size(); ++i)
             choices.append(QString::number(i + 1) + QStringLiteral(" = ") + buttons[i]);
         choices.append(QStringLiteral("0 = ") + Translate("Cancel"));
         for (;;) {
-            FIo.Out << choices.join(QStringLiteral(", ")) << QStringLiteral(": ") << Qt::flush;
+            FIo.Err << choices.join(QStringLiteral(", ")) << QStringLiteral(" [1]: ") << Qt::flush;
             const QString answer = FIo.In.readLine();
             if (answer.isNull())
                 return -1; // end of input: as a closed dialog
-            const QString given = answer.trimmed();
-            bool isNumber = false;
-            const int number = given.toInt(&isNumber);
-            if (isNumber && number >= 0 && number <= buttons.size())
-                return number - 1;
-            for (qsizetype i = 0; i < buttons.size(); ++i) {
-                if (given.compare(buttons[i], Qt::CaseInsensitive) == 0)
-                    return int(i);
-            }
-            if (given.compare(Translate("Cancel"), Qt::CaseInsensitive) == 0)
-                return -1;
+            if (const std::optional<int> chosen = Answer(answer.trimmed(), buttons))
+                return *chosen;
         }
     }
 
@@ -133,12 +194,62 @@ public:
 
     bool MarkUnread() override { return FOptions.Unread; }
 
-    bool Progress(qint64, qint64) override { return !(FIo.CancelRequested && FIo.CancelRequested()); }
+    foundation::IProgressMonitor *Monitor() override { return FIo.Monitor; }
+
+    QString CloseThunderbirdMessage() const override
+    {
+        return Translate("Please close the running Thunderbird application\r\nand then type \"Continue\" ")
+               + Translate("to start the recovery!");
+    }
 
 private:
+    // A typed answer: Enter for the first button, a number (0 = Cancel), a
+    // caption, or the first letter of exactly one caption.
+    static std::optional<int> Answer(const QString &given, const QStringList &buttons)
+    {
+        if (given.isEmpty())
+            return 0;
+        QStringList captions = buttons;
+        captions.append(Translate("Cancel"));
+        const auto index = [&](qsizetype i) { return i == buttons.size() ? -1 : int(i); };
+        bool isNumber = false;
+        const int number = given.toInt(&isNumber);
+        if (isNumber)
+            return number >= 0 && number <= buttons.size() ? std::optional<int>(number - 1) : std::nullopt;
+        for (qsizetype i = 0; i < captions.size(); ++i) {
+            if (given.compare(captions[i], Qt::CaseInsensitive) == 0)
+                return index(i);
+        }
+        std::optional<int> byLetter;
+        int matches = 0;
+        for (qsizetype i = 0; i < captions.size(); ++i) {
+            if (given.size() == 1 && captions[i].startsWith(given, Qt::CaseInsensitive)) {
+                byLetter = index(i);
+                ++matches;
+            }
+        }
+        return matches == 1 ? byLetter : std::nullopt;
+    }
+
     TCommandLineIo &FIo;
     const TOptions &FOptions;
 };
+
+QString CancelledText()
+{
+    return Translate("Cancelled by the user.");
+}
+
+QString ProfileLine(const TProfileList &list, int i)
+{
+    const QString name = list.Name(i);
+    QString shown = list.GetProfileName(name);
+    if (shown.compare(name, Qt::CaseInsensitive) != 0)
+        shown += QStringLiteral(" (") + name + QLatin1Char(')');
+    return (list.Profile(i).Default ? QStringLiteral("* ") : QStringLiteral("  ")) + EscapeControlChars(shown)
+           + QLatin1Char('\t') + EscapeControlChars(list.GetPathName(name)) + QLatin1Char('\t')
+           + EscapeControlChars(list.GetFullPath(name));
+}
 
 int ListProfiles(const TOptions &options, TCommandLineIo &io)
 {
@@ -148,31 +259,98 @@ int ListProfiles(const TOptions &options, TCommandLineIo &io)
         io.Err << Translate("No Thunderbird profiles found!") << " (" << files.TbProf << ")\n";
         return ExitFailed;
     }
-    for (int i = 0; i < list.Count(); ++i) {
-        const QString name = list.Name(i);
-        io.Out << (list.Profile(i).Default ? QStringLiteral("* ") : QStringLiteral("  "))
-               << list.GetProfileName(name) << '\t' << list.GetPathName(name) << '\t' << list.GetFullPath(name)
-               << '\n';
-    }
+    io.Out << QStringLiteral("  ") << Translate("Profile") << '\t' << Translate("Path") << '\t'
+           << Translate("Folder") << '\n';
+    for (int i = 0; i < list.Count(); ++i)
+        io.Out << ProfileLine(list, i) << '\n';
     return ExitOk;
 }
 
-int Scan(const TOptions &options, TCommandLineIo &io)
+// Runs one step per folder; an error of one folder is reported and the next
+// one goes on. Returns the exit code.
+template <class Step>
+int ForEachFolder(const TOptions &options, TCommandLineIo &io, Step step)
 {
     int result = ExitOk;
     for (const QString &folder : options.Folders) {
-        const QString path = QFileInfo(folder).absoluteFilePath();
         try {
-            const TScanResult scan = ScanMailFolder(path, [&io](qint64, qint64) {
-                return !(io.CancelRequested && io.CancelRequested());
-            });
-            io.Out << FolderHeading(path) << '\n' << FoundCountText(scan.DeletedCount) << '\n';
-        } catch (const EMailFolderCancelled &) {
+            step(folder, QFileInfo(folder).absoluteFilePath());
+        } catch (const foundation::ECancelled &) {
+            io.Err << CancelledText() << '\n';
             return ExitCancelled;
         } catch (const std::exception &e) {
             io.Err << foundation::ErrorMessageOf(e) << '\n';
             result = ExitFailed;
         }
+        io.Out << Qt::flush;
+    }
+    return result;
+}
+
+int Scan(const TOptions &options, TCommandLineIo &io)
+{
+    return ForEachFolder(options, io, [&](const QString &, const QString &path) {
+        const TScanResult scan = ScanMailFolder(path, io.Monitor);
+        io.Out << FolderHeading(path) << '\n' << FoundCountText(scan.DeletedCount()) << '\n';
+    });
+}
+
+QJsonArray MailsAsJson(const TScanResult &scan)
+{
+    QJsonArray mails;
+    for (const TDeletedMail &mail : scan.Mails) {
+        const TMailSummary *summary = scan.SummaryOf(mail.Number);
+        QJsonObject object;
+        object.insert(QStringLiteral("number"), mail.Number);
+        object.insert(QStringLiteral("offset"), mail.SeparatorOffset);
+        object.insert(QStringLiteral("date"), summary && summary->Date.isValid()
+                                                  ? QJsonValue(summary->Date.toString(Qt::ISODate))
+                                                  : QJsonValue());
+        object.insert(QStringLiteral("from"), summary ? summary->From : QString());
+        object.insert(QStringLiteral("subject"), summary ? summary->Subject : QString());
+        object.insert(QStringLiteral("size"), mail.Size);
+        object.insert(QStringLiteral("status"), StatusValueText(mail.Status));
+        mails.append(object);
+    }
+    return mails;
+}
+
+void PrintMailTable(const TScanResult &scan, QTextStream &out)
+{
+    out << Translate("Number") << '\t' << Translate("Date") << '\t' << Translate("From") << '\t'
+        << Translate("Subject") << '\t' << Translate("Size") << '\n';
+    for (const TDeletedMail &mail : scan.Mails) {
+        const TMailSummary *summary = scan.SummaryOf(mail.Number);
+        const QString date = summary && summary->Date.isValid() ? summary->Date.toString(Qt::ISODate) : QString();
+        out << mail.Number << '\t' << date << '\t' << EscapeControlChars(summary ? summary->From : QString()) << '\t'
+            << EscapeControlChars(summary ? summary->Subject : QString()) << '\t' << mail.Size << '\n';
+    }
+}
+
+int ListDeleted(const TOptions &options, TCommandLineIo &io)
+{
+    const bool several = options.Folders.size() > 1;
+    QJsonObject byFolder;
+    QJsonArray single;
+    bool first = true;
+    const int result = ForEachFolder(options, io, [&](const QString &folder, const QString &path) {
+        const TScanResult scan = ScanMailFolder(path, io.Monitor, TScanDetail::Summaries);
+        if (options.Json) {
+            if (several)
+                byFolder.insert(folder, MailsAsJson(scan));
+            else
+                single = MailsAsJson(scan);
+            return;
+        }
+        if (several) {
+            io.Out << (first ? QString() : QStringLiteral("\n")) << FolderHeading(path) << '\n';
+            first = false;
+        }
+        PrintMailTable(scan, io.Out);
+    });
+    if (options.Json && result != ExitCancelled) {
+        const QJsonDocument document = several ? QJsonDocument(byFolder) : QJsonDocument(single);
+        io.Out << QString::fromUtf8(document.toJson(QJsonDocument::Indented));
     }
     return result;
 }
@@ -185,19 +363,40 @@ int Recover(const TOptions &options, TCommandLineIo &io)
                << '\n';
         return ExitUsage;
     }
+    TMailSelection selection = TMailSelection::All();
+    if (options.HasOnly) {
+        QString error;
+        const std::optional<TMailSelection> parsed = TMailSelection::Parse(options.Only, &error);
+        if (!parsed) {
+            io.Err << error << '\n';
+            return ExitUsage;
+        }
+        selection = *parsed;
+    }
     TTerminalPrompter prompter(io, options);
     for (const QString &folder : options.Folders) {
         const QString path = QFileInfo(folder).absoluteFilePath();
         try {
-            const qint64 result = mailmend::RecoverFolderFile(path, prompter);
-            if (result >= 1) {
-                io.Out << RecoveredMessageLine(path, result) << '\n';
-            } else if (result == RecoveryCancelled) {
+            const TRecoveryResult result = RecoverFolderFile(path, prompter, selection);
+            switch (result.Outcome) {
+            case TRecoveryOutcome::Recovered:
+                io.Out << RecoveredMessageLine(path, result.Count) << '\n';
+                break;
+            case TRecoveryOutcome::NothingFound:
+                io.Out << FolderHeading(path) << '\n' << FoundCountText(0) << '\n';
+                break;
+            case TRecoveryOutcome::Skipped:
+                break;
+            case TRecoveryOutcome::Cancelled:
+                io.Err << CancelledText() << '\n';
                 return ExitCancelled;
-            } else if (result == RecoveryThunderbirdRuns) {
+            case TRecoveryOutcome::ThunderbirdRuns:
                 io.Err << ThunderbirdStillRunningText() << '\n';
                 return ExitFailed;
             }
+        } catch (const EMailSelectionError &e) {
+            io.Err << e.message() << '\n';
+            return ExitUsage;
         } catch (const std::exception &e) {
             io.Err << foundation::ErrorMessageOf(e) << '\n';
             return ExitFailed;
@@ -216,10 +415,15 @@ QString CommandLineUsage()
                      "  mailmend --list-profiles [--thunderbird DIR]\n"
                      "                                           list Thunderbird's profiles (* = default)\n"
                      "  mailmend --scan FOLDER...                count the deleted mails of mail folder files\n"
-                     "  mailmend --recover [--unread] [--yes] FOLDER...\n"
+                     "  mailmend --list-deleted FOLDER... [--json]\n"
+                     "                                           list the deleted mails: number, date, sender,\n"
+                     "                                           subject and size, or as JSON\n"
+                     "  mailmend --recover [--unread] [--yes] [--only LIST] FOLDER...\n"
                      "                                           recover the deleted mails; --unread marks them\n"
                      "                                           as unread, --yes answers every question with\n"
-                     "                                           its first button\n"
+                     "                                           its first button, --only recovers only the\n"
+                     "                                           mails of LIST (numbers of --list-deleted such\n"
+                     "                                           as 2,5-7; one folder)\n"
                      "Common options: --help, --version, -lang:CODE, -ini:PATH, -portable\n"
                      "Exit status: 0 done, 1 error or Thunderbird still running, 2 bad usage, 3 cancelled\n");
 }
@@ -260,6 +464,9 @@ int RunCommandLine(const QStringList &arguments, TCommandLineIo &io)
         case TMode::Scan:
             result = Scan(options, io);
             break;
+        case TMode::ListDeleted:
+            result = ListDeleted(options, io);
+            break;
         case TMode::Recover:
             result = Recover(options, io);
             break;
@@ -269,3 +476,5 @@ int RunCommandLine(const QStringList &arguments, TCommandLineIo &io)
     io.Err << Qt::flush;
     return result;
 }
+
+} // namespace mailmend

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "foundation/InitProg.h" // ExitUsage
+#include "foundation/Progress.h"
 
 #include <QString>
 #include <QStringList>
@@ -11,10 +12,13 @@
 // The command line of mailmend:
 //   mailmend --list-profiles [--thunderbird DIR]
 //   mailmend --scan FOLDER...
-//   mailmend --recover [--unread] [--yes] FOLDER...
+//   mailmend --list-deleted FOLDER... [--json]
+//   mailmend --recover [--unread] [--yes] [--only LIST] FOLDER...
 //   mailmend --help | --version
 // Classic options (-lang:, -ini:, -portable) are handled at start-up and
-// skipped here.
+// skipped here. Results go to Out; questions, errors and notices to Err.
+
+namespace mailmend {
 
 struct TCommandLineIo
 {
@@ -23,10 +27,10 @@ struct TCommandLineIo
     QTextStream &In;
     // Questions can be asked (standard input is a terminal).
     bool Interactive = false;
-    // The running test before a folder is written.
+    // The running test before a folder is written; empty: the real one.
     std::function<bool(const QString &folderFile)> IsThunderbirdRunning;
-    // Polled once per buffer; true stops the work (Ctrl+C).
-    std::function<bool()> CancelRequested;
+    // Watches the scans and recoveries (Ctrl+C); nullptr for none.
+    foundation::IProgressMonitor *Monitor = nullptr;
 };
 
 // Exit codes (bad usage: ExitUsage, 2).
@@ -50,3 +54,5 @@ QString CommandLineUsage();
 
 // The folder given with --thunderbird (the window takes it too); empty when none.
 QString ThunderbirdFolderOption(const QStringList &arguments);
+
+} // namespace mailmend

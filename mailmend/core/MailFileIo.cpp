@@ -1,16 +1,29 @@
 #include "mailmend/core/MailFileIo.h"
 
-#include "foundation/PathUtils.h"
+#include "foundation/LangUtils.h"
+#include "mailmend/core/MailFolder.h"
 
-#include <QDir>
-#include <QFileInfo>
+namespace mailmend {
 
-QString ReplacementPrefix(const QString &target)
+namespace MailFileIoDetail {
+
+void ThrowOpenError(const QString &path, bool forWriting, int error)
 {
-    // The name is shortened so that the temporary name stays within the
-    // file systems' name length limit for every folder file name.
-    const QFileInfo info(target);
-    return JoinPath(info.absolutePath(),
-                    QStringLiteral(".") + info.fileName().left(MaxReplacementNamePart)
-                        + QStringLiteral(".mailmend-"));
+    if (forWriting)
+        throw EExtFileStreamError(SafeFormat(Translate("Cannot open file \"%s\" for writing. %s"), path,
+                                             SystemErrorText(error)),
+                                  error);
+    throw EExtFileStreamError::CreateResFmt("Cannot open file \"%s\". %s", error, path, SystemErrorText(error));
 }
+
+void ThrowNotRegular(const QString &path)
+{
+    throw EMailFolderError(SafeFormat(Translate("\"%s\" is not a regular file. Only mail folder files can be "
+                                                "scanned and recovered."),
+                                      path),
+                           0);
+}
+
+} // namespace MailFileIoDetail
+
+} // namespace mailmend

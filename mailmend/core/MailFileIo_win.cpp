@@ -1,22 +1,29 @@
 #include "mailmend/core/MailFileIo.h"
 
 #include "foundation/FileUtils.h"
+#include "mailmend/core/MailFolder.h"
 
 #include <QDir>
-#include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <windows.h>
 
+namespace mailmend {
+
 namespace {
+
+using MailFileIoDetail::ThrowNotRegular;
+using MailFileIoDetail::ThrowOpenError;
 
 std::wstring Wide(const QString &path)
 {
     return QDir::toNativeSeparators(path).toStdWString();
 }
 
-TFileIdentity IdentityFromInfo(const BY_HANDLE_FILE_INFORMATION &info)
+TFileIdentity IdentityOfHandle(HANDLE handle)
 {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handle, &info))
+        return {};
     TFileIdentity id;
     id.Size = (qint64(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     // 100-ns units since 1601 are as good as nanoseconds for a comparison.
@@ -26,15 +33,31 @@ TFileIdentity IdentityFromInfo(const BY_HANDLE_FILE_INFORMATION &info)
     return id;
 }
 
-TFileIdentity IdentityOfHandle(HANDLE handle)
+OVERLAPPED At(qint64 offset)
 {
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(handle, &info))
-        return {};
-    return IdentityFromInfo(info);
+    OVERLAPPED o = {};
+    o.Offset = DWORD(quint64(offset) & 0xFFFFFFFFu);
+    o.OffsetHigh = DWORD(quint64(offset) >> 32);
+    return o;
 }
 
 } // namespace
+
+TPathKind PathKindOf(const QString &path, int *errorOut)
+{
+    const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        if (errorOut)
+            *errorOut = int(GetLastError());
+        return TPathKind::Missing;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return TPathKind::Other;
+    // Device names (NUL, COM1, \\.\pipe\...) are no files on a disk.
+    if (Wide(path).rfind(L"\\\\.\\", 0) == 0)
+        return TPathKind::Other;
+    return TPathKind::RegularFile;
+}
 
 TFileIdentity FileIdentityOf(const QString &path)
 {
@@ -47,41 +70,36 @@ TFileIdentity FileIdentityOf(const QString &path)
     return id;
 }
 
-qint64 FreeDiskSpace(const QString &folder)
-{
-    ULARGE_INTEGER available;
-    if (!GetDiskFreeSpaceExW(Wide(folder).c_str(), &available, nullptr, nullptr))
-        return -1;
-    return qint64(available.QuadPart);
-}
-
-TFolderReadFile::TFolderReadFile(const QString &path)
+TFolderFile::TFolderFile(const QString &path, TAccess access)
     : FFileName(path)
 {
-    // Others may read, nobody may write while the folder is read.
-    HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        const int error = int(GetLastError());
-        throw EExtFileStreamError::CreateResFmt("Cannot open file \"%s\". %s", error, path,
-                                                SystemErrorText(error));
+    const bool forWriting = access == TAccess::ReadWrite;
+    int error = 0;
+    const TPathKind kind = PathKindOf(path, &error);
+    if (kind == TPathKind::Missing)
+        ThrowOpenError(path, false, error);
+    if (kind == TPathKind::Other)
+        ThrowNotRegular(path);
+    // Others may read; nobody else may write while the folder is read or
+    // changed here.
+    HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_READ | (forWriting ? GENERIC_WRITE : 0), FILE_SHARE_READ,
+                           nullptr, OPEN_EXISTING, forWriting ? 0 : FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        ThrowOpenError(path, forWriting, int(GetLastError()));
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        ThrowNotRegular(path);
     }
     FHandle = qintptr(h);
 }
 
-TFolderReadFile::~TFolderReadFile()
-{
-    Close();
-}
-
-void TFolderReadFile::Close()
+TFolderFile::~TFolderFile()
 {
     if (FHandle != -1)
         CloseHandle(HANDLE(FHandle));
-    FHandle = -1;
 }
 
-qint64 TFolderReadFile::ReadFull(void *buffer, qint64 count)
+qint64 TFolderFile::ReadFull(void *buffer, qint64 count)
 {
     auto *out = static_cast<char *>(buffer);
     qint64 done = 0;
@@ -99,113 +117,61 @@ qint64 TFolderReadFile::ReadFull(void *buffer, qint64 count)
     return done;
 }
 
-TFileIdentity TFolderReadFile::Identity() const
+qint64 TFolderFile::ReadAt(qint64 offset, void *buffer, qint64 count)
+{
+    // A positioned read moves the file pointer on Windows; keep it.
+    LARGE_INTEGER zero = {}, position = {};
+    SetFilePointerEx(HANDLE(FHandle), zero, &position, FILE_CURRENT);
+    auto *out = static_cast<char *>(buffer);
+    qint64 done = 0;
+    while (done < count) {
+        DWORD n = 0;
+        OVERLAPPED o = At(offset + done);
+        const DWORD want = DWORD(qMin<qint64>(count - done, 1 << 30));
+        if (!ReadFile(HANDLE(FHandle), out + done, want, &n, &o)) {
+            const DWORD e = GetLastError();
+            if (e == ERROR_HANDLE_EOF)
+                break;
+            FLastError = int(e);
+            SetFilePointerEx(HANDLE(FHandle), position, nullptr, FILE_BEGIN);
+            return -1;
+        }
+        if (n == 0)
+            break;
+        done += n;
+    }
+    SetFilePointerEx(HANDLE(FHandle), position, nullptr, FILE_BEGIN);
+    return done;
+}
+
+bool TFolderFile::WriteAt(qint64 offset, const void *data, qint64 count)
+{
+    const auto *in = static_cast<const char *>(data);
+    qint64 done = 0;
+    while (done < count) {
+        DWORD n = 0;
+        OVERLAPPED o = At(offset + done);
+        if (!WriteFile(HANDLE(FHandle), in + done, DWORD(qMin<qint64>(count - done, 1 << 30)), &n, &o)) {
+            FLastError = int(GetLastError());
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+bool TFolderFile::Sync()
+{
+    if (!FlushFileBuffers(HANDLE(FHandle))) {
+        FLastError = int(GetLastError());
+        return false;
+    }
+    return true;
+}
+
+TFileIdentity TFolderFile::Identity() const
 {
     return IdentityOfHandle(HANDLE(FHandle));
 }
 
-TReplacementFile::TReplacementFile(const QString &target)
-    : FTarget(target)
-{
-    // A read-only folder file stays as it is, as creating it anew would fail.
-    const DWORD original = GetFileAttributesW(Wide(target).c_str());
-    if (original != INVALID_FILE_ATTRIBUTES && (original & FILE_ATTRIBUTE_READONLY))
-        throw EExtFileStreamError::CreateResFmt("Cannot create file \"%s\". %s", int(ERROR_ACCESS_DENIED),
-                                                target, SystemErrorText(int(ERROR_ACCESS_DENIED)));
-    HANDLE h = INVALID_HANDLE_VALUE;
-    int error = 0;
-    for (int attempt = 0; attempt < 100 && h == INVALID_HANDLE_VALUE; ++attempt) {
-        const QString name = ReplacementPrefix(target)
-                             + QString::number(QRandomGenerator::global()->generate64(), 36)
-                             + QLatin1String(ReplacementSuffix);
-        // No sharing: while the writer lives nobody can open or delete it,
-        // which is what RemoveStaleReplacements relies on.
-        h = CreateFileW(Wide(name).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                        FILE_ATTRIBUTE_HIDDEN, nullptr);
-        error = int(GetLastError());
-        if (h != INVALID_HANDLE_VALUE)
-            FTempName = name;
-        else if (error != ERROR_FILE_EXISTS)
-            break;
-    }
-    if (h == INVALID_HANDLE_VALUE)
-        throw EExtFileStreamError::CreateResFmt("Cannot create file \"%s\". %s", error, target,
-                                                SystemErrorText(error));
-    FHandle = qintptr(h);
-}
-
-TReplacementFile::~TReplacementFile()
-{
-    Discard();
-}
-
-void TReplacementFile::CloseHandle()
-{
-    if (FHandle != -1) {
-        ::CloseHandle(HANDLE(FHandle));
-        FHandle = -1;
-    }
-}
-
-void TReplacementFile::Discard()
-{
-    if (FCommitted)
-        return;
-    CloseHandle();
-    if (!FTempName.isEmpty())
-        DeleteFileW(Wide(FTempName).c_str());
-    FTempName.clear();
-}
-
-bool TReplacementFile::Write(const void *data, qint64 count)
-{
-    const auto *in = static_cast<const char *>(data);
-    while (count > 0) {
-        DWORD n = 0;
-        const DWORD want = DWORD(qMin<qint64>(count, 1 << 30));
-        if (!WriteFile(HANDLE(FHandle), in, want, &n, nullptr)) {
-            FLastError = int(GetLastError());
-            return false;
-        }
-        in += n;
-        count -= n;
-    }
-    return true;
-}
-
-bool TReplacementFile::Commit()
-{
-    if (FHandle == -1 || FCommitted)
-        return FCommitted;
-    if (!FlushFileBuffers(HANDLE(FHandle))) {
-        FLastError = int(GetLastError());
-        Discard();
-        return false;
-    }
-    // The attributes of the original go with the new file.
-    const DWORD attributes = GetFileAttributesW(Wide(FTarget).c_str());
-    CloseHandle();
-    if (attributes != INVALID_FILE_ATTRIBUTES)
-        SetFileAttributesW(Wide(FTempName).c_str(), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
-    if (!MoveFileExW(Wide(FTempName).c_str(), Wide(FTarget).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        FLastError = int(GetLastError());
-        Discard();
-        return false;
-    }
-    FCommitted = true;
-    return true;
-}
-
-int RemoveStaleReplacements(const QString &target)
-{
-    const QFileInfo prefixInfo(ReplacementPrefix(target));
-    const QDir folder(prefixInfo.absolutePath());
-    int removed = 0;
-    for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (name.startsWith(prefixInfo.fileName()) && name.endsWith(QLatin1String(ReplacementSuffix))
-            && DeleteFileW(Wide(folder.filePath(name)).c_str()))
-            ++removed; // a live writer's file cannot be deleted: it is open without sharing
-    }
-    return removed;
-}
+} // namespace mailmend

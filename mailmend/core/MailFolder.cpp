@@ -4,13 +4,13 @@
 #include "foundation/PathUtils.h"
 #include "foundation/StringUtils.h"
 #include "foundation/TextEncoding.h"
+#include "mailmend/core/MailSummary.h"
 
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <bit>
-#include <type_traits>
-#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -21,124 +21,17 @@
 #include <emmintrin.h>
 #endif
 
+namespace mailmend {
+
 namespace {
 
 constexpr qint64 ReadBufferSize = qint64(1) << 20;
-constexpr qint64 WriteBufferSize = qint64(1) << 20;
+// Digits are checked through reads of this size, so that the many mails of
+// one region of the folder cost one read.
+constexpr qint64 VerifyWindowSize = qint64(64) << 10;
 
 constexpr char16_t CR = 0x0D;
 constexpr char16_t LF = 0x0A;
-
-// ---------------------------------------------------------------------------
-// Status line recognition, fed one code unit at a time so that a line may
-// arrive in pieces from several buffers.
-
-class TStatusLineParser
-{
-public:
-    void Reset()
-    {
-        FState = State::Prefix;
-        FPrefixPos = 0;
-        FUnits = 0;
-        FValue = 0;
-    }
-
-    // Takes the next unit of the line; false once the line is decided.
-    bool Feed(char16_t c)
-    {
-        if (++FUnits > MaxStatusLineHead) {
-            FState = State::Invalid;
-            return false;
-        }
-        switch (FState) {
-        case State::Prefix:
-            if (AsciiLower(c) != Prefix[FPrefixPos]) {
-                FState = State::NotStatus;
-                return false;
-            }
-            if (++FPrefixPos == PrefixLength)
-                FState = State::LeadBlank;
-            return true;
-        case State::LeadBlank:
-            if (c <= 0x20)
-                return true;
-            if (HexDigit(c) >= 0) {
-                FValue = quint64(HexDigit(c));
-                FState = State::Digits;
-                return true;
-            }
-            FState = State::Invalid; // "," right away: empty value
-            return false;
-        case State::Digits:
-            if (HexDigit(c) >= 0) {
-                FValue = FValue * 16 + quint64(HexDigit(c));
-                if (FValue > 0xFFFFFFFFu) {
-                    FState = State::Invalid;
-                    return false;
-                }
-                return true;
-            }
-            return AfterValue(c);
-        case State::TrailBlank:
-            return AfterValue(c);
-        default:
-            return false;
-        }
-    }
-
-    // The line ended.
-    void Finish()
-    {
-        if (FState == State::Prefix)
-            FState = State::NotStatus;
-        else if (FState == State::LeadBlank)
-            FState = State::Invalid;
-        else if (FState == State::Digits || FState == State::TrailBlank)
-            FState = State::Valid;
-    }
-
-    bool IsDeleted() const { return FState == State::Valid && (FValue & MailFlagDeleted) != 0; }
-    quint32 Value() const { return quint32(FValue); }
-
-private:
-    enum class State { Prefix, LeadBlank, Digits, TrailBlank, Valid, Invalid, NotStatus };
-
-    static constexpr char Prefix[] = "x-mozilla-status:";
-    static constexpr int PrefixLength = 17;
-
-    static char16_t AsciiLower(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; }
-    static int HexDigit(char16_t c)
-    {
-        if (c >= u'0' && c <= u'9')
-            return c - u'0';
-        if (c >= u'a' && c <= u'f')
-            return c - u'a' + 10;
-        if (c >= u'A' && c <= u'F')
-            return c - u'A' + 10;
-        return -1;
-    }
-
-    // After the digits only blanks may follow before the comma or the end.
-    bool AfterValue(char16_t c)
-    {
-        if (c == u',') {
-            FState = State::Valid;
-            return false;
-        }
-        if (c <= 0x20) {
-            FState = State::TrailBlank;
-            return true;
-        }
-        FState = State::Invalid;
-        return false;
-    }
-
-    State FState = State::Prefix;
-    int FPrefixPos = 0;
-    int FUnits = 0;
-    quint64 FValue = 0;
-};
 
 // ---------------------------------------------------------------------------
 // Code units of the three layouts.
@@ -146,485 +39,420 @@ private:
 struct TUnit8
 {
     static constexpr int Size = 1;
-#if defined(MAILMEND_SSE2)
-    // One bit per byte of the 64 bytes at p: set for CR and LF.
-    static quint64 BlockMask(const uchar *p)
-    {
-        const __m128i lf = _mm_set1_epi8('\n');
-        const __m128i cr = _mm_set1_epi8('\r');
-        quint64 mask = 0;
-        for (int i = 0; i < 4; ++i) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * i));
-            mask |= quint64(unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)))))
-                    << (16 * i);
-        }
-        return mask;
-    }
-#endif
     static char16_t Load(const uchar *p) { return *p; }
-    static void Store(char16_t c, uchar *p) { *p = uchar(c); }
-    static const uchar *FindBreak(const uchar *p, const uchar *end)
-    {
 #if defined(MAILMEND_SSE2)
-        const __m128i lf = _mm_set1_epi8('\n');
-        const __m128i cr = _mm_set1_epi8('\r');
-        while (end - p >= 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-            const unsigned mask = unsigned(
-                _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr))));
-            if (mask)
-                return p + std::countr_zero(mask);
-            p += 16;
-        }
+    static __m128i Splat(char16_t c) { return _mm_set1_epi8(char(c)); }
+    static __m128i Equal(__m128i a, __m128i b) { return _mm_cmpeq_epi8(a, b); }
 #endif
-        while (p < end && *p != '\n' && *p != '\r')
-            ++p;
-        return p;
-    }
 };
 
 template <bool BigEndian>
 struct TUnit16
 {
     static constexpr int Size = 2;
-#if defined(MAILMEND_SSE2)
-    // Two bits per unit of the 32 units at p: set for CR and LF.
-    static quint64 BlockMask(const uchar *p)
-    {
-        const __m128i lf = _mm_set1_epi16(BigEndian ? 0x0A00 : 0x000A);
-        const __m128i cr = _mm_set1_epi16(BigEndian ? 0x0D00 : 0x000D);
-        quint64 mask = 0;
-        for (int i = 0; i < 4; ++i) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * i));
-            mask |= quint64(unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(v, lf), _mm_cmpeq_epi16(v, cr)))))
-                    << (16 * i);
-        }
-        return mask;
-    }
-#endif
     static char16_t Load(const uchar *p)
     {
         return BigEndian ? char16_t((p[0] << 8) | p[1]) : char16_t(p[0] | (p[1] << 8));
     }
-    static void Store(char16_t c, uchar *p)
-    {
-        p[BigEndian ? 0 : 1] = uchar(c >> 8);
-        p[BigEndian ? 1 : 0] = uchar(c & 0xFF);
-    }
-    static const uchar *FindBreak(const uchar *p, const uchar *end)
-    {
 #if defined(MAILMEND_SSE2)
-        // SSE2 hosts are little-endian: a big-endian unit loads byte-swapped.
-        const __m128i lf = _mm_set1_epi16(BigEndian ? 0x0A00 : 0x000A);
-        const __m128i cr = _mm_set1_epi16(BigEndian ? 0x0D00 : 0x000D);
-        while (end - p >= 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-            const unsigned mask = unsigned(
-                _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(v, lf), _mm_cmpeq_epi16(v, cr))));
-            if (mask)
-                return p + std::countr_zero(mask);
-            p += 16;
-        }
+    // SSE2 hosts are little-endian: a big-endian unit loads byte-swapped.
+    static __m128i Splat(char16_t c) { return _mm_set1_epi16(short(BigEndian ? char16_t(c << 8) : c)); }
+    static __m128i Equal(__m128i a, __m128i b) { return _mm_cmpeq_epi16(a, b); }
 #endif
-        while (p < end) {
-            const char16_t c = Load(p);
-            if (c == LF || c == CR)
-                return p;
-            p += 2;
-        }
-        return p;
-    }
 };
 
-// Set bits of a mask that has few of them (line ends in 64 bytes of text);
-// faster than a population count without the processor instruction, which
-// the x86-64 baseline does not have.
-int SparseBitCount(quint64 mask)
+// The first CR or LF in [p, end), or end.
+template <class U>
+const uchar *FindBreak(const uchar *p, const uchar *end)
 {
-    int n = 0;
-    for (; mask; mask &= mask - 1)
-        ++n;
-    return n;
+#if defined(MAILMEND_SSE2)
+    const __m128i lf = U::Splat(LF);
+    const __m128i cr = U::Splat(CR);
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const unsigned mask = unsigned(_mm_movemask_epi8(_mm_or_si128(U::Equal(v, lf), U::Equal(v, cr))));
+        if (mask)
+            return p + std::countr_zero(mask);
+        p += 16;
+    }
+#endif
+    for (; p < end; p += U::Size) {
+        const char16_t c = U::Load(p);
+        if (c == LF || c == CR)
+            return p;
+    }
+    return end;
 }
 
-// Finds line breaks 64 bytes at a time and remembers the last block's mask,
-// so that the many short lines of a mail folder cost one block test each.
+// The first unit 'F' in [p, end) that starts a line (the unit before it is a
+// CR or LF; for p itself prevBreak tells), or end. Only such lines can start
+// a message, so a message body is crossed 64 bytes at a time. prevBreak is
+// updated to what holds for the unit before the result.
 template <class U>
-class TBreakFinder
+const uchar *FindLineStartF(const uchar *p, const uchar *end, bool &prevBreak)
 {
-public:
-    // Forgets the remembered block (the buffer's content changes).
-    void Reset() { FBlock = nullptr; }
-
-    const uchar *Find(const uchar *p, const uchar *end)
-    {
 #if defined(MAILMEND_SSE2)
-        const uchar *q = p;
-        if (FBlock && p >= FBlock && p < FBlock + 64) {
-            const quint64 mask = FMask & (~quint64(0) << (p - FBlock));
-            if (mask)
-                return FBlock + std::countr_zero(mask);
-            q = FBlock + 64;
+    const __m128i lf = U::Splat(LF);
+    const __m128i cr = U::Splat(CR);
+    const __m128i f = U::Splat(u'F');
+    // The bits of one unit: one for 8-bit units, two for 16-bit ones.
+    constexpr quint64 FirstUnit = U::Size == 1 ? 1 : 3;
+    while (end - p >= 64) {
+        quint64 breaks = 0;
+        quint64 fs = 0;
+        for (int i = 0; i < 4; ++i) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * i));
+            breaks |= quint64(unsigned(_mm_movemask_epi8(_mm_or_si128(U::Equal(v, lf), U::Equal(v, cr)))))
+                      << (16 * i);
+            fs |= quint64(unsigned(_mm_movemask_epi8(U::Equal(v, f)))) << (16 * i);
         }
-        while (end - q >= 64) {
-            const quint64 mask = U::BlockMask(q);
-            if (mask) {
-                FBlock = q;
-                FMask = mask;
-                return q + std::countr_zero(mask);
-            }
-            q += 64;
+        const quint64 starts = (breaks << U::Size) | (prevBreak ? FirstUnit : 0);
+        const quint64 candidates = starts & fs;
+        if (candidates) {
+            const int k = std::countr_zero(candidates);
+            prevBreak = true;
+            return p + k;
         }
-        FBlock = nullptr;
-        return U::FindBreak(q, end);
-#else
-        return U::FindBreak(p, end);
-#endif
+        prevBreak = (breaks >> 63) != 0;
+        p += 64;
     }
-
-private:
-    const uchar *FBlock = nullptr;
-    quint64 FMask = 0;
-};
-
-template <class U>
-QByteArray Encode(const QByteArray &ascii)
-{
-    QByteArray out(ascii.size() * U::Size, Qt::Uninitialized);
-    for (qsizetype i = 0; i < ascii.size(); ++i)
-        U::Store(char16_t(uchar(ascii[i])), reinterpret_cast<uchar *>(out.data()) + i * U::Size);
-    return out;
+#endif
+    for (; p < end; p += U::Size) {
+        const char16_t c = U::Load(p);
+        if (c == u'F' && prevBreak)
+            return p;
+        prevBreak = c == LF || c == CR;
+    }
+    return end;
 }
 
 // ---------------------------------------------------------------------------
-// Where the output of a pass goes.
+// Status line recognition on the head of one line.
 
-class TCountingSink
+struct TStatusParse
 {
-public:
-    void Copy(const uchar *from, const uchar *to) { FBytes += to - from; }
-    void Emit(const QByteArray &bytes) { FBytes += bytes.size(); }
-    void Emit(const uchar *data, qint64 count) { FBytes += count; }
-    qint64 Bytes() const { return FBytes; }
-
-private:
-    qint64 FBytes = 0;
+    bool IsStatusLine = false; // the line starts with "X-Mozilla-Status:" (any case)
+    bool Valid = false;        // its value could be read
+    quint32 Value = 0;
+    qsizetype LastDigit = -1;  // unit index of the value's last digit
 };
 
-QString WriteErrorText(const QString &path, const QString &reason)
+int HexDigit(char16_t c)
 {
-    return Translate("Stream write error") + QStringLiteral(": \"") + path + QStringLiteral("\". ") + reason;
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    if (c >= u'a' && c <= u'f')
+        return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F')
+        return c - u'A' + 10;
+    return -1;
 }
 
-class TWritingSink
+// head holds the first units of the line: all of them when lineComplete,
+// else MaxStatusLineHead + 1 of a longer line. The value is the text after
+// the header name without leading blanks and control characters, up to ","
+// or the end of the line: hex digits, then nothing but blanks. A value not
+// decided within MaxStatusLineHead units of the line is unreadable.
+template <class U>
+TStatusParse ParseStatusLine(const uchar *head, qsizetype units, bool lineComplete)
 {
-public:
-    explicit TWritingSink(TReplacementFile &file) : FFile(file) { FBuffer.resize(size_t(WriteBufferSize)); }
-
-    void Copy(const uchar *from, const uchar *to) { Emit(from, to - from); }
-    void Emit(const QByteArray &bytes) { Emit(reinterpret_cast<const uchar *>(bytes.constData()), bytes.size()); }
-    void Emit(const uchar *data, qint64 count)
-    {
-        if (count <= 0)
-            return;
-        if (FUsed + count > qint64(FBuffer.size())) {
-            Flush();
-            if (count >= qint64(FBuffer.size()) / 2) {
-                WriteThrough(data, count);
-                return;
-            }
-        }
-        std::memcpy(FBuffer.data() + FUsed, data, size_t(count));
-        FUsed += count;
+    static constexpr char Prefix[] = "x-mozilla-status:";
+    constexpr qsizetype PrefixLength = 17;
+    TStatusParse result;
+    if (units < PrefixLength)
+        return result;
+    for (qsizetype i = 0; i < PrefixLength; ++i) {
+        char16_t c = U::Load(head + i * U::Size);
+        if (c >= u'A' && c <= u'Z')
+            c = char16_t(c + 32);
+        if (c != char16_t(Prefix[i]))
+            return result;
     }
-    void Flush()
-    {
-        if (FUsed > 0)
-            WriteThrough(FBuffer.data(), FUsed);
-        FUsed = 0;
+    result.IsStatusLine = true;
+    const auto at = [&](qsizetype i) { return U::Load(head + i * U::Size); };
+    qsizetype i = PrefixLength;
+    while (i < units && at(i) <= 0x20)
+        ++i;
+    quint64 value = 0;
+    qsizetype digits = 0;
+    for (; i < units; ++i) {
+        const int d = HexDigit(at(i));
+        if (d < 0)
+            break;
+        value = value * 16 + quint64(d);
+        if (value > 0xFFFFFFFFu)
+            return result;
+        ++digits;
+        result.LastDigit = i;
     }
-    qint64 Bytes() const { return FBytes + FUsed; }
-
-private:
-    void WriteThrough(const uchar *data, qint64 count)
-    {
-        if (!FFile.Write(data, count))
-            throw EMailFolderError(WriteErrorText(FFile.Target(), SystemErrorText(FFile.LastError())),
-                                   FFile.LastError());
-        FBytes += count;
+    if (digits == 0)
+        return result;
+    while (i < units && at(i) <= 0x20)
+        ++i;
+    qsizetype decidedAt;
+    if (i < units) {
+        if (at(i) != u',')
+            return result;
+        decidedAt = i + 1;
+    } else {
+        if (!lineComplete)
+            return result;
+        decidedAt = units;
     }
-
-    TReplacementFile &FFile;
-    std::vector<uchar> FBuffer;
-    qint64 FUsed = 0;
-    qint64 FBytes = 0;
-};
+    if (decidedAt > MaxStatusLineHead)
+        return result;
+    result.Valid = true;
+    result.Value = quint32(value);
+    return result;
+}
 
 // ---------------------------------------------------------------------------
-// One pass over the text of a folder: splits it into lines, recognises the
-// deleted status lines and produces the rewritten text in the sink (the scan
-// only counts it). Line breaks become CR LF; a deleted status line is replaced
-// as a whole.
+// The message structure of a folder, fed buffer by buffer.
 
-struct TDeletedLines
-{
-    qint64 Count = 0;
-    quint64 Fingerprint = 0;
-
-    void Add(qint64 line, qint64 offset, quint32 value)
-    {
-        ++Count;
-        quint64 h = Fingerprint ^ 0x9E3779B97F4A7C15ull;
-        for (const quint64 part : {quint64(line), quint64(offset), quint64(value)}) {
-            h ^= part + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
-            h *= 0xBF58476D1CE4E5B9ull;
-            h ^= h >> 31;
-        }
-        Fingerprint = h;
-    }
-};
-
-template <class U, class Sink>
-class TFolderPass
+template <class U>
+class TMessageScanner
 {
 public:
-    TFolderPass(Sink &sink, bool markUnread, const TDeletedLineFunc &onDeleted)
-        : FSink(sink), FMarkUnread(markUnread), FOnDeleted(onDeleted),
-          FCrLf(Encode<U>("\r\n")), FLf(Encode<U>("\n"))
-    {
-    }
+    TMessageScanner(TScanResult &result, bool summaries) : FResult(result), FSummaries(summaries) {}
 
-    // data holds whole units; offset is the file position of data[0].
-    void Feed(const uchar *data, qint64 size, qint64 offset)
+    // Takes the whole units [data, end) at file offset offset; eof: nothing
+    // follows them. Returns the first unit not consumed: the start of a line
+    // that cannot be decided before more of it is read (never at eof). The
+    // caller passes that line again at the front of the next data.
+    const uchar *Feed(const uchar *data, const uchar *end, qint64 offset, bool eof)
     {
-        const uchar *const end = data + size;
+        FData = data;
+        FOffset = offset;
         const uchar *p = data;
-        const uchar *copyFrom = data;
-        const uchar *lineStart = nullptr; // start of the current line, if it lies in data
-        FFinder.Reset();
+        if (FSkipLF && p < end) {
+            FSkipLF = false;
+            if (U::Load(p) == LF)
+                p += U::Size;
+        }
         while (p < end) {
-            if constexpr (std::is_same_v<U, TUnit8> && std::is_same_v<Sink, TCountingSink>) {
-                if (!FPendingCR && !FLineOpen) {
-                    p = CountPlainLines(p, end, copyFrom);
-                    if (p >= end)
-                        break;
-                }
-            }
-            if (FPendingCR) {
-                FPendingCR = false;
-                if (U::Load(p) == LF) { // second half of CR LF
-                    p += U::Size;
-                    continue;
-                }
-                FSink.Copy(copyFrom, p); // a lone CR gets its LF
-                FSink.Emit(FLf);
-                copyFrom = p;
-            }
-            if (!FLineOpen) {
-                FLineOpen = true;
-                FLineOffset = offset + (p - data);
-                lineStart = p;
-                // Only a line that starts like the header can be a status
-                // line; all others need no parsing.
-                const char16_t first = U::Load(p);
-                FParsing = first == u'X' || first == u'x';
-                if (FParsing)
-                    FParser.Reset();
-            }
-            if (FParsing) {
-                bool decided = false;
-                while (p < end) {
-                    const char16_t c = U::Load(p);
-                    if (c == CR || c == LF) {
-                        FParser.Finish();
-                        decided = true;
-                        break;
-                    }
-                    p += U::Size;
-                    if (!FParser.Feed(c)) {
-                        decided = true;
-                        break;
-                    }
-                }
-                if (!decided)
-                    break; // the line goes on in the next buffer
-                Decide(data, copyFrom, lineStart, p);
-                if (p >= end)
-                    break;
-            }
-            const uchar *brk = FFinder.Find(p, end);
-            if (FSkipping) {
-                copyFrom = brk; // the rest of a replaced line is dropped
+            if (FInLongLine) {
+                const uchar *brk = FindBreak<U>(p, end);
+                Collect(p, brk);
                 if (brk == end)
-                    break;
-                FSkipping = false;
+                    return end;
+                FInLongLine = false;
+                p = ConsumeBreak(brk, end, eof);
+                continue;
             }
-            p = brk;
-            if (p == end)
-                break;
-            if (U::Load(p) == CR) {
-                FPendingCR = true; // CR stays; an LF after it is part of the break
-                p += U::Size;
-            } else {
-                FSink.Copy(copyFrom, p);
-                FSink.Emit(FCrLf);
-                p += U::Size;
-                copyFrom = p;
+            if (FInBody) {
+                p = FindLineStartF<U>(p, end, FPrevBreak);
+                if (p == end)
+                    return end;
             }
-            FLineOpen = false;
-            ++FLineCount;
+            const uchar *next = ProcessLine(p, end, eof);
+            if (!next) {
+                FPrevBreak = true; // the kept line starts the next data
+                return p;
+            }
+            p = next;
         }
-        if (FParsing) {
-            // The undecided head of a line is held until its line is decided.
-            const uchar *from = lineStart ? lineStart : data;
-            FSink.Copy(copyFrom, from);
-            FHeld.insert(FHeld.end(), from, end);
-        } else if (!FSkipping) {
-            FSink.Copy(copyFrom, end);
-        }
+        return p;
     }
 
-    // The text ended.
-    void Finish()
+    // The text ended at fileSize.
+    void Finish(qint64 fileSize)
     {
-        if (FPendingCR) {
-            FSink.Emit(FLf);
-            FPendingCR = false;
-        } else if (FLineOpen) {
-            if (FParsing) {
-                FParser.Finish();
-                const uchar *none = nullptr;
-                Decide(nullptr, none, nullptr, nullptr);
-            }
-            FSink.Emit(FCrLf);
-            FLineOpen = false;
-            FSkipping = false;
-            ++FLineCount;
-        }
+        EndMessage(fileSize);
     }
-
-    qint64 LineCount() const { return FLineCount; }
-    const TDeletedLines &Deleted() const { return FDeleted; }
 
 private:
-    // The scan of 8-bit text, 64 bytes at a time without a step per line:
-    // counts the lines and the bytes the rewrite adds (an LF after each lone
-    // CR, a CR before each lone LF) as long as no line starts with "X" or
-    // "x". p is a line start; returns the line start where the general path
-    // has to go on: a line that may be a status line, or the last line start
-    // before the bytes this did not look at.
-    const uchar *CountPlainLines(const uchar *p, const uchar *end, const uchar *&copyFrom)
+    qint64 OffsetOf(const uchar *p) const { return FOffset + (p - FData); }
+
+    // Decides the line that starts at p; returns where the next line starts
+    // (or where the rest of a long line goes on), or nullptr when more of
+    // the line is needed.
+    const uchar *ProcessLine(const uchar *p, const uchar *end, bool eof)
     {
-#if defined(MAILMEND_SSE2)
-        const uchar *q = p;
-        const uchar *resume = p;
-        qint64 lines = 0;
-        qint64 added = 0;
-        bool startAtFirst = true; // q is a line start
-        bool previousCR = false;  // the byte before q is a CR
-        while (end - q > 64) {    // one byte more, to see what follows a CR at the end
-            quint64 lf = 0, cr = 0, x = 0;
-            const __m128i lfs = _mm_set1_epi8('\n'), crs = _mm_set1_epi8('\r');
-            const __m128i xs = _mm_set1_epi8('x'), caseBit = _mm_set1_epi8(0x20);
-            for (int i = 0; i < 4; ++i) {
-                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(q + 16 * i));
-                lf |= quint64(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lfs)))) << (16 * i);
-                cr |= quint64(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, crs)))) << (16 * i);
-                x |= quint64(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(v, caseBit), xs)))) << (16 * i);
-            }
-            const quint64 crBeforeLf = cr & ((lf >> 1) | (quint64(q[64] == '\n') << 63));
-            const quint64 loneCR = cr & ~crBeforeLf;
-            const quint64 loneLF = lf & ~((cr << 1) | quint64(previousCR));
-            const quint64 ends = lf | loneCR; // a CR LF ends its line at the LF
-            const quint64 starts = (ends << 1) | quint64(startAtFirst);
-            const quint64 candidates = starts & x;
-            if (candidates) {
-                const int k = std::countr_zero(candidates);
-                const quint64 before = k == 0 ? 0 : ~quint64(0) >> (64 - k);
-                lines += SparseBitCount(ends & before);
-                added += SparseBitCount((loneLF | loneCR) & before);
-                resume = q + k;
-                break;
-            }
-            lines += SparseBitCount(ends);
-            added += SparseBitCount(loneLF | loneCR);
-            if (ends)
-                resume = q + (64 - std::countl_zero(ends));
-            startAtFirst = (ends >> 63) != 0;
-            previousCR = (cr >> 63) != 0;
-            q += 64;
+        constexpr qint64 HeadUnits = MaxStatusLineHead + 1;
+        const uchar *limit = end - p > HeadUnits * U::Size ? p + HeadUnits * U::Size : end;
+        const uchar *brk = FindBreak<U>(p, limit);
+        bool longLine = false;
+        if (brk == limit && !(limit == end && eof)) {
+            if (limit == end)
+                return nullptr; // the head is not complete yet
+            longLine = true;    // a break, if any, comes after the head
         }
-        if (resume > p) {
-            FSink.Copy(copyFrom, resume);
-            FSink.Emit(nullptr, added);
-            copyFrom = resume;
-            FLineCount += lines;
+        Decide(p, brk, !longLine);
+        if (longLine) {
+            FInLongLine = true;
+            Collect(p, limit);
+            return limit;
         }
-        return resume;
-#else
-        Q_UNUSED(end);
-        Q_UNUSED(copyFrom);
-        return p;
-#endif
+        const uchar *next = ConsumeBreak(brk, end, eof);
+        Collect(p, next);
+        return next;
     }
 
-    // The current line is decided at p: a deleted status line is replaced,
-    // any other line is passed on as it is.
-    void Decide(const uchar *data, const uchar *&copyFrom, const uchar *lineStart, const uchar *p)
+    // Steps over the line break at brk (CR LF, lone CR or lone LF).
+    const uchar *ConsumeBreak(const uchar *brk, const uchar *end, bool eof)
     {
-        FParsing = false;
-        if (FParser.IsDeleted()) {
-            const quint32 value = FParser.Value();
-            FDeleted.Add(FLineCount, FLineOffset, value);
-            if (FOnDeleted)
-                FOnDeleted(FLineCount, FLineOffset, value);
-            if (data) {
-                const uchar *from = lineStart ? lineStart : data;
-                FSink.Copy(copyFrom, from);
+        if (brk == end)
+            return end; // the last line of the file has no break
+        const char16_t c = U::Load(brk);
+        brk += U::Size;
+        FPrevBreak = true;
+        if (c == CR) {
+            if (brk < end) {
+                if (U::Load(brk) == LF)
+                    brk += U::Size;
+            } else if (!eof) {
+                FSkipLF = true;
             }
-            FHeld.clear();
-            FSink.Emit(Encode<U>(StatusLineText(RestoredStatusValue(value, FMarkUnread))));
-            copyFrom = p;
-            FSkipping = true;
-        } else if (!FHeld.empty()) {
-            // The line began in an earlier buffer; nothing of this buffer has
-            // been passed on yet, so its head goes first.
-            FSink.Emit(FHeld.data(), qint64(FHeld.size()));
-            FHeld.clear();
+        }
+        return brk;
+    }
+
+    static bool StartsWithFrom(const uchar *p, const uchar *end)
+    {
+        static constexpr char From[] = "From ";
+        if (end - p < 5 * U::Size)
+            return false;
+        for (int i = 0; i < 5; ++i) {
+            if (U::Load(p + i * U::Size) != char16_t(From[i]))
+                return false;
+        }
+        return true;
+    }
+
+    // The head [p, headEnd) of a line; complete: it is the whole line.
+    void Decide(const uchar *p, const uchar *headEnd, bool complete)
+    {
+        if (StartsWithFrom(p, headEnd)) {
+            StartMessage(OffsetOf(p));
+            FCollecting = false; // the separator is not part of the header block
+            return;
+        }
+        if (FInBody)
+            return;
+        if (!FMessageOpen)
+            StartMessage(0); // text before the first separator
+        FCollecting = FSummaries && FHeader.size() < MaxSummaryHeaderBytes;
+        if (complete && headEnd == p) {
+            EndHeader();
+            FInBody = true;
+            FCollecting = false;
+            return;
+        }
+        if (FStatusSeen)
+            return;
+        const char16_t first = U::Load(p);
+        if (first != u'X' && first != u'x')
+            return;
+        const TStatusParse status = ParseStatusLine<U>(p, (headEnd - p) / U::Size, complete);
+        if (!status.IsStatusLine)
+            return;
+        FStatusSeen = true;
+        if (status.Valid && (status.Value & MailFlagDeleted))
+            RecordDeleted(status, p);
+    }
+
+    void RecordDeleted(const TStatusParse &status, const uchar *line)
+    {
+        TDeletedMail mail;
+        mail.Number = FResult.DeletedCount() + 1;
+        mail.SeparatorOffset = FMessageStart;
+        mail.DigitOffset = OffsetOf(line) + status.LastDigit * U::Size;
+        mail.Status = status.Value;
+        mail.Digit = char(U::Load(line + status.LastDigit * U::Size));
+        FResult.Mails.push_back(mail);
+        FCurrentDeleted = true;
+    }
+
+    void StartMessage(qint64 start)
+    {
+        EndMessage(start);
+        FMessageOpen = true;
+        FMessageStart = start;
+        FInBody = false;
+        FStatusSeen = false;
+        FCurrentDeleted = false;
+        FSummaryDone = false;
+        FHeader.clear();
+        ++FResult.MessageCount;
+    }
+
+    void EndHeader()
+    {
+        if (FCurrentDeleted && FSummaries && !FSummaryDone) {
+            FResult.Summaries.push_back(DecodeHeader());
+            FSummaryDone = true;
+        }
+        FHeader.clear();
+    }
+
+    void EndMessage(qint64 end)
+    {
+        if (!FMessageOpen)
+            return;
+        EndHeader();
+        if (FCurrentDeleted)
+            FResult.Mails.back().Size = end - FMessageStart;
+        FMessageOpen = false;
+    }
+
+    // Adds bytes of the header block for the summary, up to its limit.
+    void Collect(const uchar *from, const uchar *to)
+    {
+        if (!FCollecting || FInBody)
+            return;
+        const qint64 room = MaxSummaryHeaderBytes - FHeader.size();
+        const qint64 count = qMin(qint64(to - from), room);
+        if (count > 0)
+            FHeader.append(reinterpret_cast<const char *>(from), count);
+        if (FHeader.size() >= MaxSummaryHeaderBytes)
+            FCollecting = false;
+    }
+
+    TMailSummary DecodeHeader() const
+    {
+        if constexpr (U::Size == 1) {
+            return DecodeMailSummary(FHeader);
+        } else {
+            // Whole units only: the block may have been cut inside one.
+            const qsizetype units = FHeader.size() / 2;
+            QString text(units, Qt::Uninitialized);
+            for (qsizetype i = 0; i < units; ++i)
+                text[i] = QChar(U::Load(reinterpret_cast<const uchar *>(FHeader.constData()) + 2 * i));
+            return DecodeMailSummary(text.toUtf8());
         }
     }
 
-    Sink &FSink;
-    const bool FMarkUnread;
-    const TDeletedLineFunc &FOnDeleted;
-    const QByteArray FCrLf;
-    const QByteArray FLf;
-    TStatusLineParser FParser;
-    TBreakFinder<U> FFinder;
-    std::vector<uchar> FHeld;
-    TDeletedLines FDeleted;
-    qint64 FLineCount = 0;
-    qint64 FLineOffset = 0;
-    bool FLineOpen = false;
-    bool FPendingCR = false;
-    bool FParsing = false;
-    bool FSkipping = false;
+    TScanResult &FResult;
+    const bool FSummaries;
+    const uchar *FData = nullptr;
+    qint64 FOffset = 0;
+    QByteArray FHeader;
+    qint64 FMessageStart = 0;
+    bool FMessageOpen = false;
+    bool FInBody = false;
+    bool FStatusSeen = false;
+    bool FCurrentDeleted = false;
+    bool FSummaryDone = false;
+    bool FCollecting = false;
+    bool FInLongLine = false;
+    bool FSkipLF = false;
+    bool FPrevBreak = true; // the start of the file starts a line
 };
 
 // ---------------------------------------------------------------------------
-
-struct TPassResult
-{
-    qint64 LineCount = 0;
-    TDeletedLines Deleted;
-    qint64 OutputBytes = 0;
-};
 
 QString ChangedText(const QString &path)
 {
     return SafeFormat(Translate("The mail folder \"%s\" was changed since it was scanned. "
                                 "Nothing was written; please recover it again."),
                       path);
+}
+
+[[noreturn]] void ThrowReadError(const TFolderFile &file)
+{
+    throw EMailFolderError(SafeFormat(Translate("Cannot read file \"%s\". %s"), file.FileName(),
+                                      SystemErrorText(file.LastError())),
+                           file.LastError());
 }
 
 TFolderEncoding DetectEncoding(const uchar *data, qint64 size, int &bomSize)
@@ -644,83 +472,120 @@ TFolderEncoding DetectEncoding(const uchar *data, qint64 size, int &bomSize)
     return TFolderEncoding::Ansi;
 }
 
-// Reads the folder from its start to expectedSize and runs one pass of the
-// unit layout U over its text. The byte-order mark is copied first; a last
-// byte that completes no UTF-16 unit is copied last.
-template <class U, class Sink>
-void RunUnits(TFolderReadFile &file, std::vector<uchar> &buffer, qint64 filled, int bomSize,
-              qint64 expectedSize, Sink &sink, bool markUnread, const TDeletedLineFunc &onDeleted,
-              const TMailProgress &progress, TPassResult &result)
+// Reads the folder from the data already in buffer (filled bytes from the
+// start of the file) up to size and feeds its text to the scanner. A line
+// that a buffer cuts is moved to the front and completed by the next read.
+template <class U>
+void RunScan(TFolderFile &file, std::vector<uchar> &buffer, qint64 filled, qint64 size,
+             foundation::IProgressMonitor *monitor, TScanResult &result, bool summaries)
 {
-    TFolderPass<U, Sink> pass(sink, markUnread, onDeleted);
-    sink.Emit(buffer.data(), bomSize);
-    qint64 start = bomSize;  // first unprocessed byte in buffer
-    qint64 offset = 0;       // file position of buffer[0]
+    TMessageScanner<U> scanner(result, summaries);
+    qint64 start = result.BomSize; // first unprocessed byte in buffer
+    qint64 offset = 0;             // file position of buffer[0]
     for (;;) {
-        const qint64 whole = (filled - start) / U::Size * U::Size;
-        pass.Feed(buffer.data() + start, whole, offset + start);
-        const qint64 rest = filled - start - whole;
         const qint64 done = offset + filled;
-        if (progress && !progress(done, expectedSize))
-            throw EMailFolderCancelled();
-        if (done >= expectedSize) {
-            pass.Finish();
-            sink.Emit(buffer.data() + start + whole, rest);
-            break;
+        const bool eof = done >= size;
+        const qint64 whole = (filled - start) / U::Size * U::Size;
+        const uchar *tail = scanner.Feed(buffer.data() + start, buffer.data() + start + whole, offset + start, eof);
+        foundation::ReportProgress(monitor, done, size);
+        if (foundation::IsCancelRequested(monitor))
+            throw foundation::ECancelled();
+        if (eof) {
+            scanner.Finish(size);
+            return;
         }
-        std::memmove(buffer.data(), buffer.data() + start + whole, size_t(rest));
-        offset = done - rest;
-        const qint64 want = qMin(qint64(buffer.size()) - rest, expectedSize - done);
-        const qint64 got = file.ReadFull(buffer.data() + rest, want);
+        const qint64 keep = buffer.data() + filled - tail;
+        std::memmove(buffer.data(), tail, size_t(keep));
+        offset = done - keep;
+        const qint64 want = qMin(qint64(buffer.size()) - keep, size - done);
+        const qint64 got = file.ReadFull(buffer.data() + keep, want);
         if (got < 0)
-            throw EMailFolderError(SafeFormat(Translate("Cannot read file \"%s\". %s"), file.FileName(),
-                                              SystemErrorText(file.LastError())),
-                                   file.LastError());
+            ThrowReadError(file);
         if (got < want)
             throw EMailFolderChanged(ChangedText(file.FileName()), 0);
-        filled = rest + got;
+        filled = keep + got;
         start = 0;
     }
-    result.LineCount = pass.LineCount();
-    result.Deleted = pass.Deleted();
-    result.OutputBytes = sink.Bytes();
 }
 
-template <class Sink>
-TPassResult RunPass(TFolderReadFile &file, qint64 expectedSize, Sink &sink, bool markUnread,
-                    const TDeletedLineFunc &onDeleted, const TMailProgress &progress,
-                    TFolderEncoding &encoding, int &bomSize)
+// The chosen mails of a scan, in file order.
+std::vector<const TDeletedMail *> ChosenMails(const TScanResult &scan, const TMailSelection &selection)
 {
-    std::vector<uchar> buffer(static_cast<size_t>(ReadBufferSize));
-    const qint64 filled = file.ReadFull(buffer.data(), qMin(ReadBufferSize, expectedSize));
-    if (filled < 0)
-        throw EMailFolderError(SafeFormat(Translate("Cannot read file \"%s\". %s"), file.FileName(),
-                                          SystemErrorText(file.LastError())),
-                               file.LastError());
-    if (filled < qMin(ReadBufferSize, expectedSize))
-        throw EMailFolderChanged(ChangedText(file.FileName()), 0);
-    encoding = DetectEncoding(buffer.data(), filled, bomSize);
-    TPassResult result;
-    switch (encoding) {
-    case TFolderEncoding::Ansi:
-    case TFolderEncoding::Utf8:
-        RunUnits<TUnit8>(file, buffer, filled, bomSize, expectedSize, sink, markUnread, onDeleted,
-                         progress, result);
-        break;
-    case TFolderEncoding::Utf16LE:
-        RunUnits<TUnit16<false>>(file, buffer, filled, bomSize, expectedSize, sink, markUnread,
-                                 onDeleted, progress, result);
-        break;
-    case TFolderEncoding::Utf16BE:
-        RunUnits<TUnit16<true>>(file, buffer, filled, bomSize, expectedSize, sink, markUnread,
-                                onDeleted, progress, result);
-        break;
+    std::vector<const TDeletedMail *> chosen;
+    if (selection.IsAll()) {
+        chosen.reserve(scan.Mails.size());
+        for (const TDeletedMail &mail : scan.Mails)
+            chosen.push_back(&mail);
+    } else {
+        for (const qint64 number : selection.ChosenNumbers())
+            chosen.push_back(scan.MailOf(number));
     }
-    return result;
+    return chosen;
 }
 
-// The folder file itself when the path is a link, so that the link stays and
-// the file it points to is replaced.
+// Where the digit of a mail is in the file and how it reads: one byte, or
+// the two bytes of a 16-bit unit.
+struct TDigitBytes
+{
+    qint64 Offset = 0;
+    int Count = 1;
+    uchar Bytes[2] = {0, 0};
+    qint64 ChangedOffset = 0; // the byte that changes
+};
+
+TDigitBytes DigitBytesOf(const TDeletedMail &mail, TFolderEncoding encoding, char digit)
+{
+    TDigitBytes d;
+    d.Offset = mail.DigitOffset;
+    d.ChangedOffset = mail.DigitOffset;
+    d.Bytes[0] = uchar(digit);
+    if (encoding == TFolderEncoding::Utf16LE) {
+        d.Count = 2;
+    } else if (encoding == TFolderEncoding::Utf16BE) {
+        d.Count = 2;
+        d.Bytes[0] = 0;
+        d.Bytes[1] = uchar(digit);
+        d.ChangedOffset = mail.DigitOffset + 1;
+    }
+    return d;
+}
+
+// True when every chosen digit still reads as the scan found it. Reads the
+// file in windows so that close mails cost one read.
+bool DigitsUnchanged(TFolderFile &file, const TScanResult &scan, const std::vector<const TDeletedMail *> &chosen,
+                     foundation::IProgressMonitor *monitor)
+{
+    std::vector<uchar> window(static_cast<size_t>(VerifyWindowSize));
+    qint64 windowStart = -1;
+    qint64 windowSize = 0;
+    qint64 checked = 0;
+    for (const TDeletedMail *mail : chosen) {
+        const TDigitBytes d = DigitBytesOf(*mail, scan.Encoding, mail->Digit);
+        if (windowStart < 0 || d.Offset < windowStart || d.Offset + d.Count > windowStart + windowSize) {
+            windowStart = d.Offset;
+            windowSize = file.ReadAt(windowStart, window.data(), VerifyWindowSize);
+            if (windowSize < 0)
+                ThrowReadError(file);
+            if (windowSize < d.Count)
+                return false;
+        }
+        if (std::memcmp(window.data() + (d.Offset - windowStart), d.Bytes, size_t(d.Count)) != 0)
+            return false;
+        if (++checked % 4096 == 0 && foundation::IsCancelRequested(monitor))
+            throw foundation::ECancelled();
+    }
+    return true;
+}
+
+[[noreturn]] void ThrowWriteError(const TFolderFile &file)
+{
+    throw EMailFolderError(Translate("Stream write error") + QStringLiteral(": \"") + file.FileName()
+                               + QStringLiteral("\". ") + SystemErrorText(file.LastError()),
+                           file.LastError());
+}
+
+// The folder file itself when the path is a link: its index file lies
+// beside it, where Thunderbird keeps it.
 QString ResolvedFolderFile(const QString &path)
 {
     const QFileInfo info(path);
@@ -728,24 +593,40 @@ QString ResolvedFolderFile(const QString &path)
     return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
 }
 
-void ThrowIfChanged(const TScanResult &scan, const TFolderReadFile &file, const QString &target,
-                    const QString &shownPath)
-{
-    const TFileIdentity open = file.Identity();
-    if (!(open == scan.Identity) || !(FileIdentityOf(target) == scan.Identity))
-        throw EMailFolderChanged(ChangedText(shownPath), 0);
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------
 
-QByteArray StatusLineText(quint32 value)
+const TMailSummary *TScanResult::SummaryOf(qint64 number) const
 {
-    QByteArray digits = QByteArray::number(value, 16);
-    if (digits.size() < 4)
-        digits.prepend(QByteArray(4 - digits.size(), '0'));
-    return QByteArrayLiteral("X-Mozilla-Status: ") + digits;
+    if (number < 1 || number > qint64(Summaries.size()))
+        return nullptr;
+    return &Summaries[size_t(number - 1)];
+}
+
+const TDeletedMail *TScanResult::MailOf(qint64 number) const
+{
+    if (number < 1 || number > DeletedCount())
+        return nullptr;
+    return &Mails[size_t(number - 1)];
+}
+
+void CheckMailSelection(const TScanResult &scan, const TMailSelection &selection)
+{
+    if (const std::optional<qint64> missing = selection.FirstMissing(scan.DeletedCount()))
+        throw EMailSelectionError(SafeFormat(Translate("The mail folder \"%s\" has no deleted mail number %d."),
+                                             scan.FileName, *missing),
+                                  0);
+}
+
+char RestoredStatusDigit(quint32 value, bool markUnread)
+{
+    return char('0' + (RestoredStatusValue(value, markUnread) & 0x7));
+}
+
+QString StatusValueText(quint32 value)
+{
+    return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0'));
 }
 
 QString MailIndexFileName(const QString &folderPath)
@@ -754,66 +635,76 @@ QString MailIndexFileName(const QString &folderPath)
     return index == folderPath ? QString() : index;
 }
 
-TScanResult ScanMailFolder(const QString &path, const TMailProgress &progress,
-                           const TDeletedLineFunc &onDeleted)
+TScanResult ScanMailFolder(const QString &path, foundation::IProgressMonitor *monitor, TScanDetail detail)
 {
-    TFolderReadFile file(path);
-    TScanResult scan;
-    scan.FileName = path;
-    scan.Identity = file.Identity();
-    if (!scan.Identity.IsValid())
-        throw EExtFileStreamError::CreateResFmt("Cannot open file \"%s\". %s", 0, path,
-                                                SystemErrorText(0));
-    TCountingSink sink;
-    const TPassResult pass = RunPass(file, scan.Identity.Size, sink, false, onDeleted, progress,
-                                     scan.Encoding, scan.BomSize);
-    scan.LineCount = pass.LineCount;
-    scan.DeletedCount = pass.Deleted.Count;
-    scan.DeletedFingerprint = pass.Deleted.Fingerprint;
-    scan.OutputSize = pass.OutputBytes;
-    return scan;
+    TFolderFile file(path, TFolderFile::TAccess::Read);
+    TScanResult result;
+    result.FileName = path;
+    result.Identity = file.Identity();
+    if (!result.Identity.IsValid())
+        ThrowReadError(file);
+    const qint64 size = result.Identity.Size;
+    std::vector<uchar> buffer(static_cast<size_t>(ReadBufferSize));
+    const qint64 first = qMin(ReadBufferSize, size);
+    const qint64 filled = file.ReadFull(buffer.data(), first);
+    if (filled < 0)
+        ThrowReadError(file);
+    if (filled < first)
+        throw EMailFolderChanged(ChangedText(path), 0);
+    result.Encoding = DetectEncoding(buffer.data(), filled, result.BomSize);
+    const bool summaries = detail == TScanDetail::Summaries;
+    switch (result.Encoding) {
+    case TFolderEncoding::Ansi:
+    case TFolderEncoding::Utf8:
+        RunScan<TUnit8>(file, buffer, filled, size, monitor, result, summaries);
+        break;
+    case TFolderEncoding::Utf16LE:
+        RunScan<TUnit16<false>>(file, buffer, filled, size, monitor, result, summaries);
+        break;
+    case TFolderEncoding::Utf16BE:
+        RunScan<TUnit16<true>>(file, buffer, filled, size, monitor, result, summaries);
+        break;
+    }
+    return result;
 }
 
 qint64 RestoreMailFolder(const TScanResult &scan, const QString &path, bool markUnread,
-                         const TMailProgress &progress)
+                         foundation::IProgressMonitor *monitor)
 {
-    if (scan.DeletedCount == 0)
+    return RestoreMailFolder(scan, path, markUnread, TMailSelection::All(), monitor);
+}
+
+qint64 RestoreMailFolder(const TScanResult &scan, const QString &path, bool markUnread,
+                         const TMailSelection &selection, foundation::IProgressMonitor *monitor)
+{
+    CheckMailSelection(scan, selection);
+    const std::vector<const TDeletedMail *> chosen = ChosenMails(scan, selection);
+    if (chosen.empty())
         return 0;
-    const QString target = ResolvedFolderFile(path);
-    RemoveStaleReplacements(target);
 
-    TFolderReadFile file(target);
-    ThrowIfChanged(scan, file, target, path);
-
-    const qint64 freeSpace = FreeDiskSpace(QFileInfo(target).absolutePath());
-    if (freeSpace >= 0 && freeSpace < scan.OutputSize)
-        throw EMailFolderError(WriteErrorText(target, Translate("There is not enough free space on the disk.")),
-                               ENOSPC);
-
-    TReplacementFile replacement(target);
-    TWritingSink sink(replacement);
-    TFolderEncoding encoding;
-    int bomSize = 0;
-    const TPassResult pass = RunPass(file, scan.Identity.Size, sink, markUnread, {}, progress,
-                                     encoding, bomSize);
-    sink.Flush();
-
-    // A folder that changed while it was copied, or whose deleted lines are
-    // not the ones the scan found, is not replaced.
-    if (pass.Deleted.Count != scan.DeletedCount || pass.Deleted.Fingerprint != scan.DeletedFingerprint
-        || pass.OutputBytes != scan.OutputSize || encoding != scan.Encoding)
+    TFolderFile file(path, TFolderFile::TAccess::ReadWrite);
+    if (!(file.Identity() == scan.Identity) || !DigitsUnchanged(file, scan, chosen, monitor)
+        || !(file.Identity() == scan.Identity))
         throw EMailFolderChanged(ChangedText(path), 0);
-    ThrowIfChanged(scan, file, target, path);
-    // The folder is replaced by a rename, which Windows refuses while the
-    // folder file is still open here without delete sharing.
-    file.Close();
 
-    if (!replacement.Commit())
-        throw EMailFolderError(WriteErrorText(target, SystemErrorText(replacement.LastError())),
-                               replacement.LastError());
+    // From here on every write is one whole change: no cancelling halfway.
+    qint64 written = 0;
+    for (const TDeletedMail *mail : chosen) {
+        const TDigitBytes d = DigitBytesOf(*mail, scan.Encoding, RestoredStatusDigit(mail->Status, markUnread));
+        const uchar byte = d.Bytes[d.ChangedOffset - d.Offset];
+        if (!file.WriteAt(d.ChangedOffset, &byte, 1))
+            ThrowWriteError(file);
+        if (++written % 4096 == 0)
+            foundation::ReportProgress(monitor, written, qint64(chosen.size()));
+    }
+    if (!file.Sync())
+        ThrowWriteError(file);
+    foundation::ReportProgress(monitor, written, qint64(chosen.size()));
 
-    const QString index = MailIndexFileName(path);
+    const QString index = MailIndexFileName(ResolvedFolderFile(path));
     if (!index.isEmpty() && QFileInfo::exists(index))
         QFile::remove(index); // a failed deletion is no error
-    return pass.Deleted.Count;
+    return written;
 }
+
+} // namespace mailmend

@@ -7,6 +7,8 @@
 
 #include <limits>
 
+namespace mailmend {
+
 namespace {
 
 int CountArgument(qint64 count)
@@ -16,7 +18,69 @@ int CountArgument(qint64 count)
 
 const QString LineBreak = QStringLiteral("\r\n");
 
+QString ConfirmationText(const TScanResult &scan, const TMailSelection &selection)
+{
+    QString text = FolderHeading(scan.FileName) + LineBreak + FoundCountText(scan.DeletedCount()) + LineBreak;
+    if (!selection.IsAll())
+        text += SelectedCountText(selection.CountIn(scan.DeletedCount())) + LineBreak;
+    return text + Translate("Start recovery?");
+}
+
+TRecoveryResult Outcome(TRecoveryOutcome outcome, qint64 count = 0)
+{
+    return TRecoveryResult{outcome, count};
+}
+
+// The questions and the recovery after the scan.
+TRecoveryResult ConfirmAndRestore(const TScanResult &scan, TRecoveryPrompter &prompter,
+                                  const TMailSelection &selection)
+{
+    const QString &path = scan.FileName;
+    if (scan.DeletedCount() == 0) {
+        const int answer = prompter.Choose(FolderHeading(path) + LineBreak + Translate("No deleted mails found"),
+                                           {Translate("OK")});
+        return Outcome(answer == 0 ? TRecoveryOutcome::NothingFound : TRecoveryOutcome::Cancelled);
+    }
+    if (selection.CountIn(scan.DeletedCount()) == 0)
+        return Outcome(TRecoveryOutcome::Skipped);
+    const int answer = prompter.Choose(ConfirmationText(scan, selection), {Translate("Yes"), Translate("Skip")});
+    if (answer == 1)
+        return Outcome(TRecoveryOutcome::Skipped);
+    if (answer != 0)
+        return Outcome(TRecoveryOutcome::Cancelled);
+    if (prompter.IsThunderbirdRunning(path)) {
+        if (prompter.Choose(prompter.CloseThunderbirdMessage(), {Translate("Continue")}) != 0)
+            return Outcome(TRecoveryOutcome::Cancelled);
+        if (prompter.IsThunderbirdRunning(path))
+            return Outcome(TRecoveryOutcome::ThunderbirdRuns);
+    }
+    const qint64 count = RestoreMailFolder(scan, path, prompter.MarkUnread(), selection, prompter.Monitor());
+    return Outcome(TRecoveryOutcome::Recovered, count);
+}
+
 } // namespace
+
+QString TRecoveryPrompter::CloseThunderbirdMessage() const
+{
+    return Translate("Please close the running Thunderbird application\r\nand then click \"Continue\" ")
+           + Translate("to start the recovery!");
+}
+
+qint64 TRecoveryResult::Code() const
+{
+    switch (Outcome) {
+    case TRecoveryOutcome::Recovered:
+        return Count;
+    case TRecoveryOutcome::Cancelled:
+        return RecoveryCancelled;
+    case TRecoveryOutcome::NothingFound:
+    case TRecoveryOutcome::Skipped:
+        return RecoverySkipped;
+    case TRecoveryOutcome::ThunderbirdRuns:
+        return RecoveryThunderbirdRuns;
+    }
+    return RecoverySkipped;
+}
 
 QString FolderHeading(const QString &path)
 {
@@ -35,6 +99,12 @@ QString RecoveredCountText(qint64 count)
                       Translate("%u deleted mails were recovered"), CountArgument(count), true);
 }
 
+QString SelectedCountText(qint64 count)
+{
+    return PluralText(Translate("None of them is selected"), Translate("1 of them is selected"),
+                      Translate("%u of them are selected"), CountArgument(count), true);
+}
+
 QString RecoveredMessageLine(const QString &path, qint64 count)
 {
     return FolderHeading(path) + QStringLiteral(" - ") + RecoveredCountText(count);
@@ -45,36 +115,26 @@ QString ThunderbirdStillRunningText()
     return Translate("Thunderbird is still running - ") + Translate("recovery aborted!");
 }
 
-qint64 RecoverMailFolder(const QString &path, TRecoveryPrompter &prompter)
+TRecoveryResult RecoverMailFolder(const QString &path, TRecoveryPrompter &prompter,
+                                  const TMailSelection &selection)
 {
-    const QString heading = FolderHeading(path);
-    const TMailProgress progress = [&prompter](qint64 done, qint64 total) { return prompter.Progress(done, total); };
     try {
-        const TScanResult scan = ScanMailFolder(path, progress);
-        if (scan.DeletedCount == 0) {
-            const int answer = prompter.Choose(heading + LineBreak + Translate("No deleted mails found"),
-                                               {Translate("OK")});
-            return answer == 0 ? RecoverySkipped : RecoveryCancelled;
-        }
-        const int answer = prompter.Choose(heading + LineBreak + FoundCountText(scan.DeletedCount) + LineBreak
-                                               + Translate("Start recovery?"),
-                                           {Translate("Yes"), Translate("Skip")});
-        if (answer == 1)
-            return RecoverySkipped;
-        if (answer != 0)
-            return RecoveryCancelled;
-        if (prompter.IsThunderbirdRunning(path)) {
-            const int next = prompter.Choose(
-                Translate("Please close the running Thunderbird application\r\nand then click \"Continue\" ")
-                    + Translate("to start the recovery!"),
-                {Translate("Continue")});
-            if (next != 0)
-                return RecoveryCancelled;
-            if (prompter.IsThunderbirdRunning(path))
-                return RecoveryThunderbirdRuns;
-        }
-        return RestoreMailFolder(scan, path, prompter.MarkUnread(), progress);
-    } catch (const EMailFolderCancelled &) {
-        return RecoveryCancelled;
+        const TScanResult scan = ScanMailFolder(path, prompter.Monitor());
+        return RecoverScannedMailFolder(scan, prompter, selection);
+    } catch (const foundation::ECancelled &) {
+        return Outcome(TRecoveryOutcome::Cancelled);
     }
 }
+
+TRecoveryResult RecoverScannedMailFolder(const TScanResult &scan, TRecoveryPrompter &prompter,
+                                         const TMailSelection &selection)
+{
+    CheckMailSelection(scan, selection);
+    try {
+        return ConfirmAndRestore(scan, prompter, selection);
+    } catch (const foundation::ECancelled &) {
+        return Outcome(TRecoveryOutcome::Cancelled);
+    }
+}
+
+} // namespace mailmend

@@ -1,15 +1,21 @@
 #pragma once
 
+#include "foundation/Progress.h"
 #include "mailmend/core/MailFolder.h"
+#include "mailmend/core/MailSelection.h"
 
 #include <QString>
 #include <QStringList>
 
 // The recovery of one mail folder with its questions: count, confirm, make
-// sure Thunderbird does not run, rewrite.
+// sure Thunderbird does not run, recover.
+
+namespace mailmend {
 
 // What the recovery asks of its surroundings (the main window, the terminal,
-// a test script).
+// a test script). A window that runs the recovery on a worker thread answers
+// these calls on its UI thread and returns "cancel" (-1) once the user
+// cancelled.
 class TRecoveryPrompter
 {
 public:
@@ -28,23 +34,57 @@ public:
     // Whether Thunderbird runs and may write folderFile.
     virtual bool IsThunderbirdRunning(const QString &folderFile) = 0;
     // Whether the recovered mails are to be marked as unread, asked at the
-    // moment of the rewrite.
+    // moment of the recovery.
     virtual bool MarkUnread() = 0;
-    // Progress of the scan and the rewrite; returning false cancels.
-    virtual bool Progress(qint64 done, qint64 total) { return true; }
+    // Watches the scan and the recovery (progress, cancel request); nullptr
+    // for none.
+    virtual foundation::IProgressMonitor *Monitor() { return nullptr; }
+    // The request to close Thunderbird, shown with the one button
+    // "Continue": "Please close the running Thunderbird application\r\nand
+    // then click \"Continue\" to start the recovery!". A terminal says
+    // "type" instead of "click".
+    virtual QString CloseThunderbirdMessage() const;
 };
 
-// Results of RecoverMailFolder besides a count of recovered mails.
+// How one folder's recovery ended.
+enum class TRecoveryOutcome {
+    Recovered,       // Count mails (>= 1) were recovered and the index file removed
+    Cancelled,       // the user cancelled a question or the scan; nothing was written
+    NothingFound,    // no deleted mails (the user saw the notice); nothing was written
+    Skipped,         // the user chose "Skip"; nothing was written
+    ThunderbirdRuns, // Thunderbird still ran after the user was asked to close it
+};
+
+struct TRecoveryResult
+{
+    TRecoveryOutcome Outcome = TRecoveryOutcome::Skipped;
+    qint64 Count = 0; // mails recovered; 0 unless Recovered
+
+    // The outcome as one signed number: the count (>= 1), -1 cancelled,
+    // -2 nothing found or skipped, -3 Thunderbird still runs.
+    qint64 Code() const;
+    bool operator==(const TRecoveryResult &) const = default;
+};
+
 inline constexpr qint64 RecoveryCancelled = -1;
 inline constexpr qint64 RecoverySkipped = -2;
 inline constexpr qint64 RecoveryThunderbirdRuns = -3;
 
-// Recovers the deleted mails of one folder file. Returns the number of
-// recovered mails (>= 1), -1 when the user cancelled (a question or the
-// progress), -2 when nothing was to be done or the user skipped the folder,
-// -3 when Thunderbird still ran after the user was asked to close it. Errors
-// of reading and writing the folder (see MailFolder.h) pass through.
-qint64 RecoverMailFolder(const QString &path, TRecoveryPrompter &prompter);
+// Recovers the deleted mails of one folder file (with a selection: only the
+// chosen ones, by the numbers of a scan of the same file). Scans, asks for
+// confirmation, asks to close a running Thunderbird, then recovers in place.
+// Errors of reading and writing the folder (see MailFolder.h) pass through;
+// a selection with a number the folder does not have raises
+// EMailSelectionError before any question. A cancel request of the
+// prompter's monitor ends as Cancelled.
+TRecoveryResult RecoverMailFolder(const QString &path, TRecoveryPrompter &prompter,
+                                  const TMailSelection &selection = TMailSelection::All());
+
+// The same with a scan the caller already made (for example the one whose
+// list the user chose from): no second scan; a folder changed since that scan
+// is refused with EMailFolderChanged when it is written.
+TRecoveryResult RecoverScannedMailFolder(const TScanResult &scan, TRecoveryPrompter &prompter,
+                                         const TMailSelection &selection = TMailSelection::All());
 
 // "Mailfolder: \"%s\"" with the folder file's name.
 QString FolderHeading(const QString &path);
@@ -56,3 +96,7 @@ QString RecoveredCountText(qint64 count);
 QString RecoveredMessageLine(const QString &path, qint64 count);
 // "Thunderbird is still running - " + "recovery aborted!"
 QString ThunderbirdStillRunningText();
+// "1 of them is selected" / "%u of them are selected" / "None of them is selected".
+QString SelectedCountText(qint64 count);
+
+} // namespace mailmend

@@ -5,17 +5,17 @@
 
 namespace mailmend {
 
-qint64 RecoverFolderFile(const QString &path, TRecoveryPrompter &prompter)
+TRecoveryResult RecoverFolderFile(const QString &path, TRecoveryPrompter &prompter, const TMailSelection &selection)
 {
     if (IsImapFolderFile(path)) {
         const int answer = prompter.ChooseWithFocus(ImapFolderWarningText(path),
                                                     {Translate("Skip"), Translate("Recover anyway")}, 0);
         if (answer == 0)
-            return RecoverySkipped;
+            return {TRecoveryOutcome::Skipped, 0};
         if (answer != 1)
-            return RecoveryCancelled;
+            return {TRecoveryOutcome::Cancelled, 0};
     }
-    return RecoverMailFolder(path, prompter);
+    return RecoverMailFolder(path, prompter, selection);
 }
 
 TRunEnd RecoverFolderFiles(const QStringList &paths, TRecoveryPrompter &prompter,
@@ -25,12 +25,12 @@ TRunEnd RecoverFolderFiles(const QStringList &paths, TRecoveryPrompter &prompter
     for (const QString &path : paths) {
         if (beginFolder)
             beginFolder(path);
-        const qint64 result = RecoverFolderFile(path, prompter);
-        if (result >= 1)
-            addLine(RecoveredMessageLine(path, result));
-        else if (result == RecoveryCancelled)
+        const TRecoveryResult result = RecoverFolderFile(path, prompter);
+        if (result.Outcome == TRecoveryOutcome::Recovered)
+            addLine(RecoveredMessageLine(path, result.Count));
+        else if (result.Outcome == TRecoveryOutcome::Cancelled)
             return TRunEnd::Cancelled;
-        else if (result == RecoveryThunderbirdRuns)
+        else if (result.Outcome == TRecoveryOutcome::ThunderbirdRuns)
             return TRunEnd::ThunderbirdRuns;
     }
     return TRunEnd::Completed;

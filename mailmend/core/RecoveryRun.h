@@ -22,9 +22,9 @@ enum class TRunEnd {
 // RecoverMailFolder for one folder file, preceded for an offline copy of a
 // server folder (IsImapFolderFile) by the warning of ImapFolderWarningText
 // with the answers "Skip" (focused) and "Recover anyway". Skip gives
-// RecoverySkipped, Cancel RecoveryCancelled; nothing is read before the
-// answer.
-qint64 RecoverFolderFile(const QString &path, TRecoveryPrompter &prompter);
+// Skipped, Cancel Cancelled; nothing is read before the answer.
+TRecoveryResult RecoverFolderFile(const QString &path, TRecoveryPrompter &prompter,
+                                  const TMailSelection &selection = TMailSelection::All());
 
 // Runs RecoverFolderFile over paths in their order. beginFolder (when
 // given) is told each path before its folder is handled; addLine receives the

@@ -43,6 +43,8 @@ bool IsThunderbirdRunningFor(const QString &folderFile)
         if (IsProgramRunning(name, false))
             return true;
     }
-    const QString profile = ProfileFolderOf(folderFile);
+    // The profile that holds the file itself, not the folder of a link to it.
+    const QString real = QFileInfo(folderFile).canonicalFilePath();
+    const QString profile = ProfileFolderOf(real.isEmpty() ? folderFile : real);
     return !profile.isEmpty() && IsProfileLocked(profile);
 }

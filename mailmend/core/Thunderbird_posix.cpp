@@ -11,11 +11,13 @@
 
 namespace {
 
+// A lock file that exists but cannot be read counts as locked: the lock of
+// a running Thunderbird cannot be ruled out.
 bool HasLiveFcntlLock(const QString &file)
 {
-    const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
-        return false;
+        return errno != ENOENT && errno != ENOTDIR;
     struct flock lock = {};
     lock.l_type = F_WRLCK;
     lock.l_whence = SEEK_SET;

@@ -32,7 +32,7 @@ int PerMille(qint64 done, qint64 total)
 
 // The recovery's prompter on the worker thread: questions go to the UI
 // thread and wait for the answer, progress goes to the promise.
-class TRecoveryWorker::TWorkerPrompter final : public TRecoveryPrompter
+class TRecoveryWorker::TWorkerPrompter final : public TRecoveryPrompter, private foundation::IProgressMonitor
 {
 public:
     TWorkerPrompter(TRecoveryWorker &worker, QPromise<void> &promise, bool markUnread, TRunningTest isRunning)
@@ -55,11 +55,12 @@ public:
         BeginStep(TProgressPhase::Writing);
         return FMarkUnread;
     }
-    bool Progress(qint64 done, qint64 total) override
+    foundation::IProgressMonitor *Monitor() override { return this; }
+    void Progress(qint64 done, qint64 total) override
     {
         FPromise.setProgressValueAndText(FStep * StepRange + PerMille(done, total), FText);
-        return !FPromise.isCanceled();
     }
+    bool CancelRequested() const override { return FPromise.isCanceled(); }
 
     void BeginFolder(const QString &path)
     {

@@ -1,9 +1,9 @@
 #pragma once
 
-// A plain in-memory model of the folder rewrite rules, written without the
-// streaming machinery: the whole file is split into lines and each line is
-// judged on its own. Tests and the fuzz harness compare the streaming
-// implementation against it.
+// A plain in-memory model of the mail folder rules, written without the
+// streaming machinery: the whole file is decoded, split into lines, and the
+// lines are walked message by message. Tests and the fuzz harness compare
+// the scan and the recovery against it.
 
 #include "mailmend/core/MailFolder.h"
 
@@ -14,75 +14,95 @@
 
 namespace MailFolderModel {
 
-struct TModelResult
+struct TModelMail
 {
-    qint64 Deleted = 0;
-    qint64 Lines = 0;
-    QByteArray Output; // the rewritten file (equal to the input when nothing is deleted)
+    qint64 SeparatorOffset = 0;
+    qint64 DigitOffset = 0;
+    qint64 Size = 0;
+    quint32 Status = 0;
+    char Digit = 0;
+
+    bool operator==(const TModelMail &) const = default;
 };
 
-inline bool ReadValue(const std::u16string &line, quint32 &value)
+struct TModelResult
+{
+    qint64 Messages = 0;
+    std::vector<TModelMail> Deleted;
+    QByteArray Recovered; // the file with every deleted mail recovered
+};
+
+struct TStatus
+{
+    bool IsStatusLine = false;
+    bool Valid = false;
+    quint32 Value = 0;
+    size_t LastDigit = 0;
+};
+
+inline int HexValue(char16_t c)
+{
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    if (c >= u'a' && c <= u'f')
+        return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F')
+        return c - u'A' + 10;
+    return -1;
+}
+
+// The status line rules: the 17 characters of the name in any case, then
+// blanks and control characters, hex digits, blanks, and "," or the end of
+// the line; decided within MaxStatusLineHead units, at most 32 bits.
+inline TStatus ReadStatus(const std::u16string &line)
 {
     static const char prefix[] = "x-mozilla-status:";
+    TStatus status;
     if (line.size() < 17)
-        return false;
-    for (int i = 0; i < 17; ++i) {
-        char16_t c = line[size_t(i)];
+        return status;
+    for (size_t i = 0; i < 17; ++i) {
+        char16_t c = line[i];
         if (c >= u'A' && c <= u'Z')
             c = char16_t(c + 32);
         if (c != char16_t(prefix[i]))
-            return false;
+            return status;
     }
+    status.IsStatusLine = true;
     size_t i = 17;
     while (i < line.size() && line[i] <= 0x20)
         ++i;
-    // The value: hex digits, then blanks only, up to "," or the end.
     quint64 v = 0;
     size_t digits = 0;
-    size_t decidedAt = line.size(); // units consumed when the value is decided
-    bool ok = true;
-    for (; i < line.size(); ++i) {
-        const char16_t c = line[i];
-        int d = -1;
-        if (c >= u'0' && c <= u'9')
-            d = c - u'0';
-        else if (c >= u'a' && c <= u'f')
-            d = c - u'a' + 10;
-        else if (c >= u'A' && c <= u'F')
-            d = c - u'A' + 10;
-        if (d < 0)
-            break;
-        v = v * 16 + quint64(d);
+    for (; i < line.size() && HexValue(line[i]) >= 0; ++i) {
+        v = v * 16 + quint64(HexValue(line[i]));
+        if (v > 0xFFFFFFFFu)
+            return status;
         ++digits;
-        if (v > 0xFFFFFFFFu) {
-            ok = false;
-            decidedAt = i + 1;
-            break;
-        }
+        status.LastDigit = i;
     }
-    if (ok && digits == 0) {
-        ok = false;
-        decidedAt = i < line.size() ? i + 1 : line.size();
-    } else if (ok) {
-        while (i < line.size() && line[i] <= 0x20)
-            ++i;
-        if (i < line.size()) {
-            ok = line[i] == u',';
-            decidedAt = i + 1;
-        }
+    if (digits == 0)
+        return status;
+    while (i < line.size() && line[i] <= 0x20)
+        ++i;
+    size_t decidedAt = line.size();
+    if (i < line.size()) {
+        if (line[i] != u',')
+            return status;
+        decidedAt = i + 1;
     }
-    if (decidedAt > size_t(MaxStatusLineHead))
-        return false;
-    value = quint32(v);
-    return ok;
+    if (decidedAt > size_t(mailmend::MaxStatusLineHead))
+        return status;
+    status.Valid = true;
+    status.Value = quint32(v);
+    return status;
 }
 
-inline TModelResult Rewrite(const QByteArray &file, bool markUnread)
+inline TModelResult Scan(const QByteArray &file, bool markUnread)
 {
     int unit = 1;
     bool bigEndian = false;
     int bom = 0;
-    const auto b = [&](int i) { return uchar(file[i]); };
+    const auto b = [&](qsizetype i) { return uchar(file[i]); };
     if (file.size() >= 3 && b(0) == 0xEF && b(1) == 0xBB && b(2) == 0xBF)
         bom = 3;
     else if (file.size() >= 2 && b(0) == 0xFF && b(1) == 0xFE)
@@ -91,58 +111,80 @@ inline TModelResult Rewrite(const QByteArray &file, bool markUnread)
         bom = 2, unit = 2, bigEndian = true;
 
     std::u16string text;
-    qsizetype i = bom;
-    for (; i + unit <= file.size(); i += unit) {
+    for (qsizetype i = bom; i + unit <= file.size(); i += unit) {
         if (unit == 1)
-            text.push_back(b(int(i)));
+            text.push_back(b(i));
         else
-            text.push_back(bigEndian ? char16_t(b(int(i)) << 8 | b(int(i) + 1))
-                                     : char16_t(b(int(i)) | b(int(i) + 1) << 8));
+            text.push_back(bigEndian ? char16_t(b(i) << 8 | b(i + 1)) : char16_t(b(i) | b(i + 1) << 8));
     }
-    const QByteArray dangling = file.mid(i);
+    const auto byteOffset = [&](size_t unitIndex) { return qint64(bom) + qint64(unitIndex) * unit; };
 
-    std::vector<std::u16string> lines;
+    // Lines as (start unit, text).
+    std::vector<std::pair<size_t, std::u16string>> lines;
+    size_t start = 0;
     std::u16string current;
     for (size_t k = 0; k < text.size(); ++k) {
         const char16_t c = text[k];
         if (c == u'\r' || c == u'\n') {
-            lines.push_back(current);
+            lines.emplace_back(start, current);
             current.clear();
             if (c == u'\r' && k + 1 < text.size() && text[k + 1] == u'\n')
                 ++k;
+            start = k + 1;
         } else {
             current.push_back(c);
         }
     }
     if (!current.empty())
-        lines.push_back(current);
+        lines.emplace_back(start, current);
 
     TModelResult result;
-    result.Lines = qint64(lines.size());
-    QByteArray out = file.left(bom);
-    const auto put = [&](char16_t c) {
-        if (unit == 1)
-            out.append(char(c));
-        else if (bigEndian)
-            out.append(char(c >> 8)).append(char(c & 0xFF));
-        else
-            out.append(char(c & 0xFF)).append(char(c >> 8));
+    result.Recovered = file;
+    bool inMessage = false, inHeader = false, statusSeen = false;
+    qint64 messageStart = 0;
+    qsizetype open = -1; // the deleted mail of the current message
+    const auto endMessage = [&](qint64 end) {
+        if (open >= 0)
+            result.Deleted[size_t(open)].Size = end - messageStart;
+        open = -1;
     };
-    for (const std::u16string &line : lines) {
-        quint32 value = 0;
-        if (ReadValue(line, value) && (value & MailFlagDeleted)) {
-            ++result.Deleted;
-            for (const char c : StatusLineText(RestoredStatusValue(value, markUnread)))
-                put(char16_t(uchar(c)));
-        } else {
-            for (const char16_t c : line)
-                put(c);
+    const auto startMessage = [&](qint64 at) {
+        endMessage(at);
+        ++result.Messages;
+        inMessage = inHeader = true;
+        statusSeen = false;
+        messageStart = at;
+    };
+    for (const auto &[lineStart, line] : lines) {
+        if (line.compare(0, 5, u"From ") == 0) {
+            startMessage(byteOffset(lineStart));
+            continue;
         }
-        put(u'\r');
-        put(u'\n');
+        if (!inMessage)
+            startMessage(0);
+        if (!inHeader)
+            continue;
+        if (line.empty()) {
+            inHeader = false;
+            continue;
+        }
+        const TStatus status = statusSeen ? TStatus() : ReadStatus(line);
+        if (!status.IsStatusLine)
+            continue;
+        statusSeen = true;
+        if (!status.Valid || !(status.Value & mailmend::MailFlagDeleted))
+            continue;
+        TModelMail mail;
+        mail.SeparatorOffset = messageStart;
+        mail.DigitOffset = byteOffset(lineStart + status.LastDigit);
+        mail.Status = status.Value;
+        mail.Digit = char(line[status.LastDigit]);
+        result.Deleted.push_back(mail);
+        open = qsizetype(result.Deleted.size()) - 1;
+        const char digit = mailmend::RestoredStatusDigit(status.Value, markUnread);
+        result.Recovered[mail.DigitOffset + (bigEndian ? 1 : 0)] = digit;
     }
-    out.append(dangling);
-    result.Output = result.Deleted > 0 ? out : file;
+    endMessage(file.size());
     return result;
 }
 

@@ -5,8 +5,11 @@
 
 #include <QFileInfo>
 #include <QLocale>
+#include <QThread>
 
 #include <deque>
+
+using namespace mailmend;
 
 namespace {
 
@@ -18,6 +21,7 @@ public:
     std::deque<bool> RunningTests; // answers of the running test
     bool Unread = false;
     int CancelAfterBuffers = -1;
+    foundation::TFunctionMonitor Watch{{}, [this] { return CancelAfterBuffers >= 0 && CancelAfterBuffers-- == 0; }};
 
     QStringList Log;
     QStringList Messages;
@@ -50,12 +54,12 @@ public:
         Log << QStringLiteral("unread?");
         return Unread;
     }
-    bool Progress(qint64, qint64) override { return CancelAfterBuffers < 0 || CancelAfterBuffers-- > 0; }
+    foundation::IProgressMonitor *Monitor() override { return &Watch; }
 };
 
 const QByteArray TwoDeleted = "From a\nX-Mozilla-Status: 0009\n\nFrom b\nX-Mozilla-Status: 0008\n";
-const QByteArray Recovered = "From a\r\nX-Mozilla-Status: 0001\r\n\r\nFrom b\r\nX-Mozilla-Status: 0000\r\n";
-const QByteArray RecoveredUnread = "From a\r\nX-Mozilla-Status: 0000\r\n\r\nFrom b\r\nX-Mozilla-Status: 0000\r\n";
+const QByteArray Recovered = "From a\nX-Mozilla-Status: 0001\n\nFrom b\nX-Mozilla-Status: 0000\n";
+const QByteArray RecoveredUnread = "From a\nX-Mozilla-Status: 0000\n\nFrom b\nX-Mozilla-Status: 0000\n";
 
 struct TFlowCase
 {
@@ -64,20 +68,24 @@ struct TFlowCase
     std::initializer_list<int> answers;
     std::initializer_list<bool> running;
     bool unread;
-    qint64 result;
+    TRecoveryOutcome outcome;
+    qint64 code;
     const char *log;
 };
 
 const TFlowCase FlowCases[] = {
-    {"NothingFoundOk", false, {0}, {}, false, RecoverySkipped, "choose"},
-    {"NothingFoundCancel", false, {-1}, {}, false, RecoveryCancelled, "choose"},
-    {"Skip", true, {1}, {}, false, RecoverySkipped, "choose"},
-    {"CancelConfirmation", true, {-1}, {}, false, RecoveryCancelled, "choose"},
-    {"Recover", true, {0}, {false}, false, 2, "choose running? unread?"},
-    {"RecoverUnread", true, {0}, {false}, true, 2, "choose running? unread?"},
-    {"ClosedAfterRequest", true, {0, 0}, {true, false}, false, 2, "choose running? choose running? unread?"},
-    {"StillRunning", true, {0, 0}, {true, true}, false, RecoveryThunderbirdRuns, "choose running? choose running?"},
-    {"CancelWhileRunning", true, {0, -1}, {true}, false, RecoveryCancelled, "choose running? choose"},
+    {"NothingFoundOk", false, {0}, {}, false, TRecoveryOutcome::NothingFound, RecoverySkipped, "choose"},
+    {"NothingFoundCancel", false, {-1}, {}, false, TRecoveryOutcome::Cancelled, RecoveryCancelled, "choose"},
+    {"Skip", true, {1}, {}, false, TRecoveryOutcome::Skipped, RecoverySkipped, "choose"},
+    {"CancelConfirmation", true, {-1}, {}, false, TRecoveryOutcome::Cancelled, RecoveryCancelled, "choose"},
+    {"Recover", true, {0}, {false}, false, TRecoveryOutcome::Recovered, 2, "choose running? unread?"},
+    {"RecoverUnread", true, {0}, {false}, true, TRecoveryOutcome::Recovered, 2, "choose running? unread?"},
+    {"ClosedAfterRequest", true, {0, 0}, {true, false}, false, TRecoveryOutcome::Recovered, 2,
+     "choose running? choose running? unread?"},
+    {"StillRunning", true, {0, 0}, {true, true}, false, TRecoveryOutcome::ThunderbirdRuns, RecoveryThunderbirdRuns,
+     "choose running? choose running?"},
+    {"CancelWhileRunning", true, {0, -1}, {true}, false, TRecoveryOutcome::Cancelled, RecoveryCancelled,
+     "choose running? choose"},
 };
 
 class RecoveryFlow : public TempDirTest, public ::testing::WithParamInterface<TFlowCase>
@@ -95,10 +103,13 @@ TEST_P(RecoveryFlow, GivesItsResultAndWritesOnlyOnSuccess)
     prompter.RunningTests = c.running;
     prompter.Unread = c.unread;
 
-    EXPECT_EQ(RecoverMailFolder(file, prompter), c.result);
+    const TRecoveryResult result = RecoverMailFolder(file, prompter);
+    EXPECT_EQ(result.Outcome, c.outcome);
+    EXPECT_EQ(result.Code(), c.code);
+    EXPECT_EQ(result.Count, c.code > 0 ? c.code : 0);
     EXPECT_EQ(prompter.Log.join(u' '), QLatin1String(c.log));
     EXPECT_TRUE(prompter.Answers.empty());
-    if (c.result > 0) {
+    if (c.code > 0) {
         EXPECT_EQ(readFile(file), c.unread ? RecoveredUnread : Recovered);
         EXPECT_FALSE(QFileInfo::exists(index));
     } else {
@@ -153,9 +164,47 @@ TEST_F(TempDirTest, CancelledProgressLeavesTheFolder)
     TScriptedPrompter prompter;
     prompter.Answers = {0};
     prompter.RunningTests = {false};
-    prompter.CancelAfterBuffers = 5; // the scan takes 3 buffers, the rewrite is stopped in its third
-    EXPECT_EQ(RecoverMailFolder(file, prompter), RecoveryCancelled);
+    prompter.CancelAfterBuffers = 2; // the scan takes 3 buffers and is stopped in its second
+    EXPECT_EQ(RecoverMailFolder(file, prompter).Outcome, TRecoveryOutcome::Cancelled);
+    EXPECT_TRUE(prompter.Log.isEmpty());
     EXPECT_TRUE(readFile(file) == big);
+}
+
+TEST_F(TempDirTest, SelectionIsAnnouncedAndRecoveredAlone)
+{
+    const QString file = writeFile(QStringLiteral("Inbox"), TwoDeleted);
+    TScriptedPrompter prompter;
+    prompter.Answers = {0};
+    prompter.RunningTests = {false};
+    const TRecoveryResult result = RecoverMailFolder(file, prompter, TMailSelection::Numbers({2}));
+    EXPECT_EQ(result, (TRecoveryResult{TRecoveryOutcome::Recovered, 1}));
+    ASSERT_EQ(prompter.Messages.size(), 1);
+    EXPECT_EQ(prompter.Messages[0], QStringLiteral("Mailfolder: \"Inbox\"\r\n2 deleted mails found\r\n"
+                                                   "1 of them is selected\r\nStart recovery?"));
+    EXPECT_EQ(readFile(file), QByteArray("From a\nX-Mozilla-Status: 0009\n\nFrom b\nX-Mozilla-Status: 0000\n"));
+}
+
+TEST_F(TempDirTest, UnknownSelectionIsRefusedBeforeAnyQuestion)
+{
+    const QString file = writeFile(QStringLiteral("Inbox"), TwoDeleted);
+    TScriptedPrompter prompter;
+    EXPECT_THROW(RecoverMailFolder(file, prompter, TMailSelection::Numbers({1, 3})), EMailSelectionError);
+    EXPECT_TRUE(prompter.Log.isEmpty());
+    EXPECT_EQ(readFile(file), TwoDeleted);
+}
+
+TEST_F(TempDirTest, RecoveryOfAnEarlierScanRefusesAChangedFolder)
+{
+    const QString file = writeFile(QStringLiteral("Inbox"), TwoDeleted);
+    const TScanResult scan = ScanMailFolder(file, nullptr, TScanDetail::Summaries);
+    QThread::msleep(10);
+    const QByteArray changed = TwoDeleted + "From c\n";
+    writeFile(QStringLiteral("Inbox"), changed);
+    TScriptedPrompter prompter;
+    prompter.Answers = {0};
+    prompter.RunningTests = {false};
+    EXPECT_THROW(RecoverScannedMailFolder(scan, prompter, TMailSelection::Numbers({1})), EMailFolderChanged);
+    EXPECT_EQ(readFile(file), changed);
 }
 
 TEST_F(TempDirTest, ReadErrorsPassThrough)

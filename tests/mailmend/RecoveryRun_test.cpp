@@ -4,6 +4,8 @@
 
 #include <deque>
 
+using namespace mailmend;
+
 namespace {
 
 // Answers the questions from a script; Thunderbird never runs.
@@ -98,7 +100,7 @@ TEST_P(ImapAnswerTest, WarnsBeforeReadingWithSkipFocused)
     const QString folder = writeFile(QStringLiteral("ImapMail/imap.example.org/INBOX"), OneDeleted);
     TScriptPrompter prompter;
     prompter.Answers = c.answers;
-    EXPECT_EQ(mailmend::RecoverFolderFile(folder, prompter), c.result);
+    EXPECT_EQ(mailmend::RecoverFolderFile(folder, prompter).Code(), c.result);
     ASSERT_FALSE(prompter.Messages.isEmpty());
     EXPECT_TRUE(prompter.Messages.first().contains(QStringLiteral("IMAP")));
     EXPECT_EQ(prompter.Focus.first(), 0);
