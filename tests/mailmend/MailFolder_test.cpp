@@ -695,6 +695,7 @@ TEST_F(MailFolderTest, MailAppendedDuringRecoveryIsKept)
                 break;
             appended += mail;
             ++appendedMails;
+            QThread::msleep(1); // a few MiB per second at most
         }
         if (fd >= 0)
             ::close(fd);
