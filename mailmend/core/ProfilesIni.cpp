@@ -4,6 +4,9 @@
 #include "foundation/StringUtils.h"
 #include "foundation/TextEncoding.h"
 
+#include <algorithm>
+
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -35,9 +38,11 @@ TMemIniFile::TMemIniFile(const QString &text)
             continue;
         if (line.startsWith(u'[') && line.endsWith(u']')) {
             const QString name = line.mid(1, line.size() - 2).trimmed();
-            ignoreSection = Find(name) != nullptr; // the first occurrence counts
+            const QString folded = name.toCaseFolded();
+            ignoreSection = FSectionIndex.contains(folded); // the first occurrence counts
             if (!ignoreSection) {
-                FSections.push_back({name, {}});
+                FSectionIndex.insert(folded, FSections.size());
+                FSections.push_back({name, {}, {}});
                 current = &FSections.back();
             }
             continue;
@@ -48,21 +53,18 @@ TMemIniFile::TMemIniFile(const QString &text)
         if (eq < 0)
             continue;
         const QString key = line.left(eq).trimmed();
-        bool known = false;
-        for (const auto &entry : current->Keys)
-            known = known || entry.first.compare(key, Qt::CaseInsensitive) == 0;
-        if (!known)
+        const QString folded = key.toCaseFolded();
+        if (!current->KeyIndex.contains(folded)) {
+            current->KeyIndex.insert(folded, current->Keys.size());
             current->Keys.emplace_back(key, line.mid(eq + 1).trimmed());
+        }
     }
 }
 
 const TMemIniFile::TSection *TMemIniFile::Find(const QString &section) const
 {
-    for (const TSection &s : FSections) {
-        if (s.Name.compare(section, Qt::CaseInsensitive) == 0)
-            return &s;
-    }
-    return nullptr;
+    const auto it = FSectionIndex.constFind(section.toCaseFolded());
+    return it == FSectionIndex.constEnd() ? nullptr : &FSections[*it];
 }
 
 const QString *TMemIniFile::FindValue(const QString &section, const QString &key) const
@@ -70,11 +72,30 @@ const QString *TMemIniFile::FindValue(const QString &section, const QString &key
     const TSection *s = Find(section);
     if (!s)
         return nullptr;
-    for (const auto &entry : s->Keys) {
-        if (entry.first.compare(key, Qt::CaseInsensitive) == 0)
-            return &entry.second;
+    const auto it = s->KeyIndex.constFind(key.toCaseFolded());
+    return it == s->KeyIndex.constEnd() ? nullptr : &s->Keys[*it].second;
+}
+
+QStringList ProfileSections(const TMemIniFile &ini)
+{
+    static const QString Prefix = QStringLiteral("Profile");
+    std::vector<std::pair<QString, QString>> numbered; // digits, section
+    for (const QString &section : ini.Sections()) {
+        if (!section.startsWith(Prefix, Qt::CaseInsensitive) || section.size() == Prefix.size())
+            continue;
+        const QString digits = section.mid(Prefix.size());
+        const bool decimal = std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+        if (decimal && (digits.size() == 1 || digits[0] != u'0'))
+            numbered.emplace_back(digits, section);
     }
-    return nullptr;
+    // Numbers of any length: shorter is smaller, else the digits decide.
+    std::sort(numbered.begin(), numbered.end(), [](const auto &a, const auto &b) {
+        return a.first.size() != b.first.size() ? a.first.size() < b.first.size() : a.first < b.first;
+    });
+    QStringList sections;
+    for (const auto &entry : numbered)
+        sections.append(entry.second);
+    return sections;
 }
 
 QStringList TMemIniFile::Sections() const
@@ -151,17 +172,19 @@ bool ReadProfilesIni(TProfileList &list, TThunderbirdFiles &files, bool forceUtf
     list.InstallDefaults.clear();
     bool result = true;
     const bool eightBit = files.TbEnc == TIniEncoding::Ansi;
-    for (int i = 0; i <= 9; ++i) {
-        const QString section = QStringLiteral("Profile") + QString::number(i);
-        if (!ini.SectionExists(section))
-            continue;
+    for (const QString &section : ProfileSections(ini)) {
         const QString name = ini.ReadString(section, QStringLiteral("Name"), QStringLiteral("default"));
         const QString path = ini.ReadString(section, QStringLiteral("Path"), QString());
         if (eightBit && (IsMisreadUtf8(name) || IsMisreadUtf8(path)))
             result = false;
+        if (path.isEmpty())
+            continue; // else the Thunderbird folder itself would pass as the profile
         const bool relative = ini.ReadBool(section, QStringLiteral("IsRelative"), true);
         const bool isDefault = ini.ReadBool(section, QStringLiteral("Default"), false);
-        const QString full = relative ? files.TbApp + ReplaceChar(path, u'/', PathDelim) : path;
+        // A relative path is relative to the Thunderbird folder even when the
+        // file says it is not, never to the current folder.
+        const bool belowThunderbird = relative || QDir::isRelativePath(path);
+        const QString full = belowThunderbird ? files.TbApp + ReplaceChar(path, u'/', PathDelim) : path;
         if (QFileInfo(full).isDir() && list.NotInList(name))
             list.AddProfile(name, path, full, relative, isDefault);
     }

@@ -3,6 +3,7 @@
 #include "mailmend/core/ProfileList.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -54,16 +55,24 @@ public:
     }
 
 private:
+    // Names are looked up by their case-folded form, so that reading a file
+    // takes one pass however many sections and keys it has.
     struct TSection
     {
         QString Name;
         std::vector<std::pair<QString, QString>> Keys;
+        QHash<QString, size_t> KeyIndex; // folded key -> index in Keys
     };
     const TSection *Find(const QString &section) const;
     const QString *FindValue(const QString &section, const QString &key) const;
 
     std::vector<TSection> FSections;
+    QHash<QString, size_t> FSectionIndex; // folded name -> index in FSections
 };
+
+// The "[ProfileN]" sections of a profiles.ini in the order of N (any
+// decimal number without leading zeros).
+QStringList ProfileSections(const TMemIniFile &ini);
 
 // Decodes the bytes of an INI file: with forceUtf8 false by its byte-order
 // mark (UTF-8, UTF-16 LE, UTF-16 BE), else as 8-bit text; with forceUtf8 as

@@ -37,14 +37,61 @@ protected:
     TThunderbirdFiles files;
 };
 
-TEST_F(ProfilesIniTest, ReadsNumberedSectionsWithGapsUpToNine)
+TEST_F(ProfilesIniTest, ReadsEveryNumberedSectionInNumberOrder)
 {
-    Prepare("[Profile0]\nName=a\nPath=Profiles/a\n"
-            "[Profile2]\nName=c\nPath=Profiles/c\n"
-            "[Profile10]\nName=k\nPath=Profiles/k\n",
+    // Eleven profiles and more: Profile10 and later count too, in the order
+    // of their numbers; gaps are allowed, leading zeros and other names are
+    // not profile sections.
+    Prepare("[Profile10]\nName=k\nPath=Profiles/k\n"
+            "[Profile0]\nName=a\nPath=Profiles/a\n"
+            "[profile2]\nName=c\nPath=Profiles/c\n"
+            "[Profile123456789012345678901]\nName=huge\nPath=Profiles/a\n"
+            "[Profile9]\nName=i\nPath=Profiles/a\n"
+            "[Profile01]\nName=zero\nPath=Profiles/a\n"
+            "[Profile]\nName=none\nPath=Profiles/a\n"
+            "[Profile3x]\nName=x\nPath=Profiles/a\n",
             {QStringLiteral("Profiles/a"), QStringLiteral("Profiles/c"), QStringLiteral("Profiles/k")});
     EXPECT_TRUE(Load());
-    EXPECT_EQ(Names(), (QStringList{QStringLiteral("a"), QStringLiteral("c")}));
+    EXPECT_EQ(Names(), (QStringList{QStringLiteral("a"), QStringLiteral("c"), QStringLiteral("i"), QStringLiteral("k"),
+                                    QStringLiteral("huge")}));
+}
+
+TEST_F(ProfilesIniTest, EmptyPathIsSkipped)
+{
+    Prepare("[Profile0]\nName=empty\nPath=\n[Profile1]\nName=missing\n[Profile2]\nName=real\nPath=Profiles/r\n",
+            {QStringLiteral("Profiles/r")});
+    ASSERT_TRUE(Load());
+    EXPECT_EQ(Names(), QStringList{QStringLiteral("real")});
+}
+
+TEST_F(ProfilesIniTest, RelativePathMarkedAbsoluteStaysBelowThunderbird)
+{
+    // The current folder holds a folder of the same name; it must not be taken.
+    QDir(dir()).mkpath(QStringLiteral("cwd/Profiles/rel"));
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(path(QStringLiteral("cwd")));
+    Prepare("[Profile0]\nName=p\nIsRelative=0\nPath=Profiles/rel\n", {QStringLiteral("Profiles/rel")});
+    const bool loaded = Load();
+    QDir::setCurrent(previous);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(list.GetFullPath(QStringLiteral("p")), AddBackslash(dir()) + QStringLiteral("Profiles/rel"));
+}
+
+TEST_F(ProfilesIniTest, ManyKeysAreReadWithTheFirstOccurrenceWinning)
+{
+    // A section with tens of thousands of keys, most of them repeated in other
+    // letter case, and many sections.
+    QByteArray text = "[Profile0]\nName=first\nPath=Profiles/a\n";
+    for (int i = 0; i < 30000; ++i)
+        text.append("Key").append(QByteArray::number(i)).append("=v\nNAME=later").append(QByteArray::number(i)).append('\n');
+    for (int i = 0; i < 2000; ++i)
+        text.append("[Other").append(QByteArray::number(i)).append("]\nx=1\n");
+    Prepare(text, {QStringLiteral("Profiles/a")});
+    ASSERT_TRUE(Load());
+    EXPECT_EQ(Names(), QStringList{QStringLiteral("first")});
+    const TMemIniFile ini(QString::fromLatin1(text));
+    EXPECT_EQ(ini.ReadString(QStringLiteral("profile0"), QStringLiteral("key29999"), QString()), QStringLiteral("v"));
+    EXPECT_EQ(ini.ReadString(QStringLiteral("OTHER1999"), QStringLiteral("X"), QString()), QStringLiteral("1"));
 }
 
 TEST_F(ProfilesIniTest, RelativeAndAbsolutePaths)
