@@ -43,19 +43,32 @@ TRecoveryResult ConfirmAndRestore(const TScanResult &scan, TRecoveryPrompter &pr
     }
     if (selection.CountIn(scan.DeletedCount()) == 0)
         return Outcome(TRecoveryOutcome::Skipped);
-    const int answer = prompter.Choose(ConfirmationText(scan, selection), {Translate("Yes"), Translate("Skip")});
-    if (answer == 1)
-        return Outcome(TRecoveryOutcome::Skipped);
-    if (answer != 0)
-        return Outcome(TRecoveryOutcome::Cancelled);
+    QStringList buttons{Translate("Yes"), Translate("Skip")};
+    if (prompter.CanChooseMails())
+        buttons.append(Translate("Choose…"));
+    TMailSelection chosen = selection;
+    for (;;) {
+        const int answer = prompter.Choose(ConfirmationText(scan, chosen), buttons);
+        // OK in the list recovers the checked mails; going back asks again.
+        if (answer == 2 && prompter.CanChooseMails()) {
+            if (prompter.ChooseMails(scan, chosen))
+                break;
+            continue;
+        }
+        if (answer == 1)
+            return Outcome(TRecoveryOutcome::Skipped);
+        if (answer != 0)
+            return Outcome(TRecoveryOutcome::Cancelled);
+        break;
+    }
     if (prompter.IsThunderbirdRunning(path)) {
         if (prompter.Choose(prompter.CloseThunderbirdMessage(), {Translate("Continue")}) != 0)
             return Outcome(TRecoveryOutcome::Cancelled);
         if (prompter.IsThunderbirdRunning(path))
             return Outcome(TRecoveryOutcome::ThunderbirdRuns);
     }
-    const qint64 count = RestoreMailFolder(scan, path, prompter.MarkUnread(), selection, prompter.Monitor());
-    return Outcome(TRecoveryOutcome::Recovered, count);
+    const qint64 count = RestoreMailFolder(scan, path, prompter.MarkUnread(), chosen, prompter.Monitor());
+    return TRecoveryResult{TRecoveryOutcome::Recovered, count, scan.DeletedCount()};
 }
 
 } // namespace
@@ -110,6 +123,16 @@ QString RecoveredMessageLine(const QString &path, qint64 count)
     return FolderHeading(path) + QStringLiteral(" - ") + RecoveredCountText(count);
 }
 
+QString RecoveredMessageLine(const QString &path, qint64 count, qint64 found)
+{
+    if (count >= found)
+        return RecoveredMessageLine(path, count);
+    const QString text = count == 1 ? SafeFormat(Translate("1 of %u deleted mails was recovered"), CountArgument(found))
+                                    : SafeFormat(Translate("%u of %u deleted mails were recovered"),
+                                                 CountArgument(count), CountArgument(found));
+    return FolderHeading(path) + QStringLiteral(" - ") + text;
+}
+
 QString ThunderbirdStillRunningText()
 {
     return Translate("Thunderbird is still running - ") + Translate("recovery aborted!");
@@ -119,7 +142,8 @@ TRecoveryResult RecoverMailFolder(const QString &path, TRecoveryPrompter &prompt
                                   const TMailSelection &selection)
 {
     try {
-        const TScanResult scan = ScanMailFolder(path, prompter.Monitor());
+        const TScanResult scan = ScanMailFolder(
+            path, prompter.Monitor(), prompter.CanChooseMails() ? TScanDetail::Summaries : TScanDetail::StatusOnly);
         return RecoverScannedMailFolder(scan, prompter, selection);
     } catch (const foundation::ECancelled &) {
         return Outcome(TRecoveryOutcome::Cancelled);

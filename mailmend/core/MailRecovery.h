@@ -44,6 +44,14 @@ public:
     // then click \"Continue\" to start the recovery!". A terminal says
     // "type" instead of "click".
     virtual QString CloseThunderbirdMessage() const;
+    // Whether the confirmation offers "Choose…": the list of the folder's
+    // deleted mails, from which the user checks the ones to recover. The
+    // scan then reads their Date, From and Subject too.
+    virtual bool CanChooseMails() const { return false; }
+    // Shows that list. True with the checked mails in selection; false (the
+    // user went back) leaves selection as it was and asks the confirmation
+    // again.
+    virtual bool ChooseMails(const TScanResult &scan, TMailSelection &selection) { return false; }
 };
 
 // How one folder's recovery ended.
@@ -59,6 +67,7 @@ struct TRecoveryResult
 {
     TRecoveryOutcome Outcome = TRecoveryOutcome::Skipped;
     qint64 Count = 0; // mails recovered; 0 unless Recovered
+    qint64 Found = 0; // deleted mails the scan found; 0 unless Recovered
 
     // The outcome as one signed number: the count (>= 1), -1 cancelled,
     // -2 nothing found or skipped, -3 Thunderbird still runs.
@@ -94,6 +103,10 @@ QString FoundCountText(qint64 count);
 QString RecoveredCountText(qint64 count);
 // The line reported for a recovered folder: heading + " - " + count text.
 QString RecoveredMessageLine(const QString &path, qint64 count);
+// The same for count of found deleted mails: when only some of them were
+// chosen, the count text says how many of how many ("%u of %u deleted mails
+// were recovered").
+QString RecoveredMessageLine(const QString &path, qint64 count, qint64 found);
 // "Thunderbird is still running - " + "recovery aborted!"
 QString ThunderbirdStillRunningText();
 // "1 of them is selected" / "%u of them are selected" / "None of them is selected".

@@ -27,7 +27,7 @@ TRunEnd RecoverFolderFiles(const QStringList &paths, TRecoveryPrompter &prompter
             beginFolder(path);
         const TRecoveryResult result = RecoverFolderFile(path, prompter);
         if (result.Outcome == TRecoveryOutcome::Recovered)
-            addLine(RecoveredMessageLine(path, result.Count));
+            addLine(RecoveredMessageLine(path, result.Count, result.Found));
         else if (result.Outcome == TRecoveryOutcome::Cancelled)
             return TRunEnd::Cancelled;
         else if (result.Outcome == TRecoveryOutcome::ThunderbirdRuns)

@@ -21,6 +21,24 @@
 
 namespace mailmend {
 
+std::vector<TMailRow> MailRowsOf(const TScanResult &scan)
+{
+    std::vector<TMailRow> rows;
+    rows.reserve(scan.Mails.size());
+    for (const TDeletedMail &mail : scan.Mails) {
+        TMailRow row;
+        row.Number = mail.Number;
+        row.Size = mail.Size;
+        if (const TMailSummary *summary = scan.SummaryOf(mail.Number)) {
+            row.Date = summary->Date;
+            row.From = summary->From;
+            row.Subject = summary->Subject;
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
 // --- model -------------------------------------------------------------------
 
 void TDeletedMailModel::SetRows(std::vector<TMailRow> rows)
@@ -183,9 +201,14 @@ TChooseMailsDialog::TChooseMailsDialog(QWidget *parent) : QDialog(parent)
     QHeaderView *header = lvMails->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setSectionResizeMode(TDeletedMailModel::colSubject, QHeaderView::Stretch);
-    header->resizeSection(TDeletedMailModel::colDate, 150);
-    header->resizeSection(TDeletedMailModel::colFrom, 220);
-    header->resizeSection(TDeletedMailModel::colSize, 80);
+    // Widths from the font rather than from the rows, so that a long list
+    // is not measured: a late date, a check box and some room.
+    const QFontMetrics metrics = lvMails->fontMetrics();
+    const QString sampleDate =
+        QLocale().toString(QDateTime(QDate(2026, 12, 30), QTime(23, 59, 59)), QLocale::ShortFormat);
+    header->resizeSection(TDeletedMailModel::colDate, metrics.horizontalAdvance(sampleDate) + 48);
+    header->resizeSection(TDeletedMailModel::colFrom, metrics.horizontalAdvance(QLatin1Char('x')) * 36);
+    header->resizeSection(TDeletedMailModel::colSize, metrics.horizontalAdvance(QStringLiteral("1023.99 KiB")) + 16);
     lvMails->installEventFilter(this);
 
     btSelectAll = new QPushButton(N_("Select &all"), this);
@@ -232,7 +255,7 @@ TChooseMailsDialog::TChooseMailsDialog(QWidget *parent) : QDialog(parent)
     connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     TranslateWindow(this, DefaultTextDomain);
-    resize(760, 420);
+    resize(900, 440);
 }
 
 bool TChooseMailsDialog::Execute(const QPoint &APos, const QString &ATitle, const QString &AFolderPath,

@@ -5,6 +5,8 @@
 // filter on sender and subject, a check box per mail, "Select all" and
 // "Select none". A model/view table, so thousands of mails list at once.
 
+#include "mailmend/core/MailFolder.h"
+
 #include <QAbstractTableModel>
 #include <QDateTime>
 #include <QDialog>
@@ -30,6 +32,10 @@ struct TMailRow
     QString Subject;
     qint64 Size = 0;   // bytes
 };
+
+// The rows of a scan's deleted mails (with their summaries when the scan
+// read them).
+std::vector<TMailRow> MailRowsOf(const TScanResult &scan);
 
 // The mails with a check state each; all start unchecked.
 class TDeletedMailModel final : public QAbstractTableModel

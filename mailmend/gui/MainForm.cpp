@@ -12,6 +12,7 @@
 #include "mailmend/core/FolderFiles.h"
 #include "mailmend/core/MailRecovery.h"
 #include "mailmend/core/Thunderbird.h"
+#include "mailmend/gui/ChooseMailsDlg.h"
 #include "mailmend/gui/SelectProfileDlg.h"
 
 #include <QCheckBox>
@@ -147,6 +148,7 @@ void TMainForm::FormCreate()
     FMailProfile.clear();
 
     FProfileDialog = new TSelectProfileDialog(this);
+    FChooseDialog = new TChooseMailsDialog(this);
     if (!SelectDialog) {
         SelectDialog = new TSelectDialog(this);
         FOwnsSelectDialog = true;
@@ -529,6 +531,11 @@ int TMainForm::AskChoice(const QString &message, const QStringList &buttons, int
 {
     return SelectDialog->Execute(FDialogPos, windowTitle(), message, mtConfirmation, TFontStyles(), buttons,
                                  QString(), 0, focusButton < 0 ? -1 : focusButton);
+}
+
+bool TMainForm::AskMails(const QString &folderPath, std::vector<TMailRow> rows, std::vector<qint64> &chosen)
+{
+    return FChooseDialog->Execute(FDialogPos, windowTitle(), folderPath, std::move(rows), chosen);
 }
 
 void TMainForm::closeEvent(QCloseEvent *event)

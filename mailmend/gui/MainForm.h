@@ -30,6 +30,7 @@ class QTreeView;
 
 namespace mailmend {
 
+class TChooseMailsDialog;
 class TSelectProfileDialog;
 
 class TMainForm : public QWidget, private IRecoveryQuestions
@@ -92,6 +93,7 @@ private:
 
     // IRecoveryQuestions, on the UI thread.
     int AskChoice(const QString &message, const QStringList &buttons, int focusButton) override;
+    bool AskMails(const QString &folderPath, std::vector<TMailRow> rows, std::vector<qint64> &chosen) override;
 
     TThunderbirdFiles FFiles;
     TProfileList FProfileList;
@@ -105,6 +107,7 @@ private:
     TRecoveryWorker::TRunningTest FRunningTest;
 
     TSelectProfileDialog *FProfileDialog = nullptr;
+    TChooseMailsDialog *FChooseDialog = nullptr;
     TRecoveryWorker *FWorker = nullptr;
     QFileSystemModel *FTreeModel = nullptr;
     QFileSystemModel *FListModel = nullptr;

@@ -55,6 +55,21 @@ public:
         BeginStep(TProgressPhase::Writing);
         return FMarkUnread;
     }
+    bool CanChooseMails() const override { return true; }
+    bool ChooseMails(const TScanResult &scan, TMailSelection &selection) override
+    {
+        if (FPromise.isCanceled())
+            return false;
+        std::vector<TMailRow> rows = MailRowsOf(scan);
+        std::vector<qint64> numbers;
+        bool chosen = false;
+        QMetaObject::invokeMethod(
+            &FWorker, [&] { chosen = FWorker.AnswerMails(scan.FileName, std::move(rows), numbers); },
+            Qt::BlockingQueuedConnection);
+        if (chosen)
+            selection = TMailSelection::Numbers(std::move(numbers));
+        return chosen;
+    }
     foundation::IProgressMonitor *Monitor() override { return this; }
     void Progress(qint64 done, qint64 total) override
     {
@@ -179,6 +194,13 @@ int TRecoveryWorker::Answer(const QString &message, const QStringList &buttons, 
     if (FCancelRequested)
         return -1;
     return FQuestions.AskChoice(message, buttons, focusButton);
+}
+
+bool TRecoveryWorker::AnswerMails(const QString &folderPath, std::vector<TMailRow> rows, std::vector<qint64> &chosen)
+{
+    if (FCancelRequested)
+        return false;
+    return FQuestions.AskMails(folderPath, std::move(rows), chosen);
 }
 
 void TRecoveryWorker::WatcherProgress(int value)

@@ -6,6 +6,7 @@
 // waits for; progress and message lines reach the UI thread as signals.
 
 #include "mailmend/core/RecoveryRun.h"
+#include "mailmend/gui/ChooseMailsDlg.h"
 
 #include <QFutureWatcher>
 #include <QObject>
@@ -27,6 +28,9 @@ public:
     // index of the chosen button or -1. focusButton -1 puts the focus on
     // Cancel.
     virtual int AskChoice(const QString &message, const QStringList &buttons, int focusButton) = 0;
+    // The list of a folder's deleted mails: true with the numbers of the
+    // mails the user checked, false when the user went back.
+    virtual bool AskMails(const QString &folderPath, std::vector<TMailRow> rows, std::vector<qint64> &chosen) = 0;
 };
 
 // How a run ended, as the window reports it.
@@ -79,6 +83,7 @@ private:
 
     // Runs on the UI thread for the worker.
     int Answer(const QString &message, const QStringList &buttons, int focusButton);
+    bool AnswerMails(const QString &folderPath, std::vector<TMailRow> rows, std::vector<qint64> &chosen);
     void WatcherFinished();
     void WatcherProgress(int value);
 

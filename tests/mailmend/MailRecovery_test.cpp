@@ -177,7 +177,7 @@ TEST_F(TempDirTest, SelectionIsAnnouncedAndRecoveredAlone)
     prompter.Answers = {0};
     prompter.RunningTests = {false};
     const TRecoveryResult result = RecoverMailFolder(file, prompter, TMailSelection::Numbers({2}));
-    EXPECT_EQ(result, (TRecoveryResult{TRecoveryOutcome::Recovered, 1}));
+    EXPECT_EQ(result, (TRecoveryResult{TRecoveryOutcome::Recovered, 1, 2}));
     ASSERT_EQ(prompter.Messages.size(), 1);
     EXPECT_EQ(prompter.Messages[0], QStringLiteral("Mailfolder: \"Inbox\"\r\n2 deleted mails found\r\n"
                                                    "1 of them is selected\r\nStart recovery?"));

@@ -3,6 +3,7 @@
 #include "support/TempDir.h"
 
 #include <deque>
+#include <optional>
 
 using namespace mailmend;
 
@@ -115,5 +116,67 @@ constexpr TImapAnswerCase ImapAnswerCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Answers, ImapAnswerTest, ::testing::ValuesIn(ImapAnswerCases),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// --- choosing the mails ------------------------------------------------------
+
+// Answers the questions from a script and picks mails from the list.
+class TChoosingPrompter : public TScriptPrompter
+{
+public:
+    std::deque<std::optional<std::vector<qint64>>> Picks; // nullopt: back to the question
+    QList<qint64> ListedCounts;
+    QStringList Subjects;
+
+    bool CanChooseMails() const override { return true; }
+    bool ChooseMails(const mailmend::TScanResult &scan, mailmend::TMailSelection &selection) override
+    {
+        ListedCounts << scan.DeletedCount();
+        for (const mailmend::TMailSummary &summary : scan.Summaries)
+            Subjects << summary.Subject;
+        EXPECT_FALSE(Picks.empty());
+        if (Picks.empty() || !Picks.front()) {
+            if (!Picks.empty())
+                Picks.pop_front();
+            return false;
+        }
+        selection = mailmend::TMailSelection::Numbers(*Picks.front());
+        Picks.pop_front();
+        return true;
+    }
+};
+
+QByteArray ThreeDeleted()
+{
+    QByteArray text;
+    for (int i = 1; i <= 3; ++i)
+        text += "From x\nX-Mozilla-Status: 0009\nSubject: Mail " + QByteArray::number(i) + "\n\nbody\n";
+    return text;
+}
+
+TEST_F(RecoveryRunTest, ChooseRecoversOnlyTheCheckedMailsAndSaysHowManyOfHowMany)
+{
+    const QString folder = writeFile(QStringLiteral("Inbox"), ThreeDeleted());
+    TChoosingPrompter prompter;
+    prompter.Answers = {2};
+    prompter.Picks = {std::vector<qint64>{2}};
+    EXPECT_EQ(mailmend::RecoverFolderFiles({folder}, prompter, AddLine), mailmend::TRunEnd::Completed);
+    EXPECT_EQ(prompter.Subjects, (QStringList{QStringLiteral("Mail 1"), QStringLiteral("Mail 2"), QStringLiteral("Mail 3")}));
+    EXPECT_EQ(Lines, QStringList{QStringLiteral("Mailfolder: \"Inbox\" - 1 of 3 deleted mails was recovered")});
+    const QByteArray after = readFile(folder);
+    EXPECT_EQ(after.count("X-Mozilla-Status: 0009"), 2);
+    EXPECT_EQ(after.indexOf("X-Mozilla-Status: 0001"), ThreeDeleted().indexOf("X-Mozilla-Status: 0009", 30));
+}
+
+TEST_F(RecoveryRunTest, BackFromTheListAsksAgainAndSkipWritesNothing)
+{
+    const QString folder = writeFile(QStringLiteral("Inbox"), ThreeDeleted());
+    TChoosingPrompter prompter;
+    prompter.Answers = {2, 1};
+    prompter.Picks = {std::nullopt};
+    EXPECT_EQ(mailmend::RecoverFolderFiles({folder}, prompter, AddLine), mailmend::TRunEnd::Completed);
+    EXPECT_EQ(prompter.Messages.size(), 2);
+    EXPECT_TRUE(Lines.isEmpty());
+    EXPECT_EQ(readFile(folder), ThreeDeleted());
+}
 
 } // namespace

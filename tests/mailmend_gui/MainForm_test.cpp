@@ -3,6 +3,7 @@
 #include "GuiTestSupport.h"
 #include "support/TempDir.h"
 
+#include "mailmend/gui/ChooseMailsDlg.h"
 #include "mailmend/gui/SelectProfileDlg.h"
 
 #include <QCheckBox>
@@ -14,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
+#include <QTableView>
 #include <QTreeView>
 
 using mailmend::TMainForm;
@@ -270,6 +272,63 @@ TEST_F(MainFormTest, CancelAtTheFirstQuestionAddsNoLineAndStops)
     const QString folder = LocalFolders(QStringLiteral("p.default"));
     EXPECT_EQ(ReadBytes(folder + QStringLiteral("/A")), MailFolderText(1, 0));
     EXPECT_EQ(ReadBytes(folder + QStringLiteral("/B")), MailFolderText(1, 0));
+}
+
+TEST_F(MainFormTest, ChooseRecoversOnlyTheCheckedMails)
+{
+    const QByteArray before = MailFolderText(4, 1);
+    auto form = StartedForm({{QStringLiteral("Trash"), before}});
+    SelectNames(*form, {QStringLiteral("Trash")});
+    QStringList listed;
+    TModalScript script;
+    script.Then(QStringLiteral("SelectDialog"), ClickChild(QStringLiteral("btSelect2")))
+        .Then(QStringLiteral("ChooseMailsDialog"),
+              [&](QWidget *dialog) {
+                  auto *mails = dialog->findChild<QTableView *>(QStringLiteral("lvMails"));
+                  QAbstractItemModel *model = mails->model();
+                  mails->sortByColumn(mailmend::TDeletedMailModel::colSubject, Qt::AscendingOrder);
+                  for (int row = 0; row < model->rowCount(); ++row)
+                      listed << model->index(row, mailmend::TDeletedMailModel::colSubject).data().toString();
+                  // Mails 2 and 4 of the four deleted ones.
+                  for (int row : {1, 3})
+                      model->setData(model->index(row, 0), Qt::Checked, Qt::CheckStateRole);
+                  ClickChild(QStringLiteral("btOK"))(dialog);
+              })
+        .Start();
+    Click(*form, "bbRecover");
+    ASSERT_TRUE(RunEnded(*form));
+    ASSERT_EQ(script.Answered(), 2);
+    EXPECT_TRUE(script.Texts()[0].startsWith(QStringLiteral("Mailfolder: \"Trash\"\n4 deleted mails found")));
+    EXPECT_EQ(listed, (QStringList{QStringLiteral("Mail 1"), QStringLiteral("Mail 2"), QStringLiteral("Mail 3"),
+                                   QStringLiteral("Mail 4")}));
+    EXPECT_EQ(Messages(*form), QStringList{QStringLiteral("Mailfolder: \"Trash\" - 2 of 4 deleted mails were recovered")});
+    // Exactly the status digits of mails 2 and 4 changed, to "1" (read).
+    const QByteArray after = ReadBytes(LocalFolders(QStringLiteral("p.default")) + QStringLiteral("/Trash"));
+    QByteArray expected = before;
+    for (int mail : {2, 4}) {
+        qsizetype at = -1;
+        for (int i = 0; i < mail; ++i)
+            at = before.indexOf("X-Mozilla-Status: 0009", at + 1);
+        expected[at + 21] = '1';
+    }
+    EXPECT_EQ(after, expected);
+}
+
+TEST_F(MainFormTest, BackFromTheListAsksAgain)
+{
+    const QByteArray before = MailFolderText(2, 0);
+    auto form = StartedForm({{QStringLiteral("Trash"), before}});
+    SelectNames(*form, {QStringLiteral("Trash")});
+    TModalScript script;
+    script.Then(QStringLiteral("SelectDialog"), ClickChild(QStringLiteral("btSelect2")))
+        .Then(QStringLiteral("ChooseMailsDialog"), Press(Qt::Key_Escape))
+        .Then(QStringLiteral("SelectDialog"), ClickChild(QStringLiteral("btSelect1")))
+        .Start();
+    Click(*form, "bbRecover");
+    ASSERT_TRUE(RunEnded(*form));
+    EXPECT_EQ(script.Answered(), 3);
+    EXPECT_TRUE(Messages(*form).isEmpty());
+    EXPECT_EQ(ReadBytes(LocalFolders(QStringLiteral("p.default")) + QStringLiteral("/Trash")), before);
 }
 
 TEST_F(MainFormTest, EnterInTheFileListStartsTheRecoveryAndUnreadIsApplied)

@@ -22,6 +22,11 @@ public:
         OnUiThread = OnUiThread && QThread::currentThread() == QCoreApplication::instance()->thread();
         return Answer;
     }
+    bool AskMails(const QString &, std::vector<mailmend::TMailRow>, std::vector<qint64> &) override
+    {
+        ADD_FAILURE() << "no list was asked for";
+        return false;
+    }
 };
 
 class RecoveryWorkerTest : public TempDirTest
