@@ -7,15 +7,18 @@
 #   ./build.sh build [PRESET]  configure and build only
 #   ./build.sh wincheck        compile everything for Windows (MinGW-w64, no linking) and
 #                              list the project's symbols no Windows object defines
+#   ./build.sh package         build the Debian package (build/package/out/*.deb) and run lintian
 set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
           zlib1g-dev libssl-dev libgmime-3.0-dev gettext libgtest-dev libgmock-dev libbenchmark-dev
-          ccache locales gzip pigz p7zip-full fonts-dejavu-core libisal-dev isal)
+          ccache locales gzip pigz p7zip-full fonts-dejavu-core libisal-dev isal
+          scdoc libqt6svg6)
 BENCH_PACKAGES=(time)
 FUZZ_PACKAGES=(clang libclang-rt-dev)
 WINCHECK_PACKAGES=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev)
+PACKAGE_PACKAGES=(dpkg-dev fakeroot file lintian desktop-file-utils appstream)
 
 install_packages() {
     local missing=()
@@ -122,8 +125,19 @@ case "$cmd" in
         fi
         exec cmake/wincheck/CheckSymbols.sh build/wincheck
         ;;
+    package)
+        install_packages "${PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}"
+        configure_and_build package
+        rm -rf build/package/out
+        (cd build/package && cpack -B out >/dev/null)
+        rm -rf build/package/out/_CPack_Packages
+        debs=(build/package/out/*.deb)
+        # Errors fail the build; warnings and notes are shown.
+        lintian --fail-on error --no-tag-display-limit "${debs[@]}"
+        printf 'Package: %s\n' "${debs[@]}"
+        ;;
     *)
-        echo "usage: $0 test [PRESET] | demo | bench | fuzz SECONDS | build [PRESET] | wincheck" >&2
+        echo "usage: $0 test [PRESET] | demo | bench | fuzz SECONDS | build [PRESET] | wincheck | package" >&2
         exit 2
         ;;
 esac

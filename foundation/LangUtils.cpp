@@ -5,6 +5,7 @@
 
 #include <QAbstractItemModel>
 #include <QFile>
+#include <QFileInfo>
 #include <QList>
 #include <QMetaProperty>
 #include <QObject>
@@ -60,12 +61,25 @@ TTranslationState &State()
     return state;
 }
 
-// Catalogues lie in <program folder>/locale/<code>/LC_MESSAGES/<domain>.mo.
+// The folder of the catalogues: <program folder>/locale where it exists (the
+// build folder, a portable copy), else <program folder>/../share/locale, where
+// an installed program finds them wherever it was installed.
+QString CatalogueFolder()
+{
+    const QString beside = ProgramFolder() + QStringLiteral("locale");
+    if (QFileInfo(beside).isDir())
+        return beside;
+    const QString installed = ProgramFolder() + QStringLiteral("..") + PathDelim + QStringLiteral("share")
+                              + PathDelim + QStringLiteral("locale");
+    return QFileInfo(installed).isDir() ? installed : beside;
+}
+
+// Catalogues lie in <catalogue folder>/<code>/LC_MESSAGES/<domain>.mo.
 // A domain is bound when it is first used, and bound again when the program
 // folder has changed (tests change it).
 void BindDomainLocked(TTranslationState &state, const QByteArray &domain)
 {
-    const QString folderName = ProgramFolder() + QStringLiteral("locale");
+    const QString folderName = CatalogueFolder();
     const QByteArray folder = folderName.toUtf8();
     if (folder != state.boundFolder) {
         state.boundFolder = folder;

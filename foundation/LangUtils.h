@@ -7,7 +7,9 @@
 class QObject;
 
 // Translation through GNU gettext message catalogues, found at
-// ProgramFolder() + "locale/<code>/LC_MESSAGES/<domain>.mo".
+// ProgramFolder() + "locale/<code>/LC_MESSAGES/<domain>.mo" or, when the
+// program has no such folder beside it (an installed program),
+// ProgramFolder() + "../share/locale/<code>/LC_MESSAGES/<domain>.mo".
 //
 // Domains: "default" holds the programs' own texts, "dialogs" the dialog
 // library's texts, and the library domains registered at start-up (the runtime

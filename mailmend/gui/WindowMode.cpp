@@ -6,6 +6,7 @@
 #include "mailmend/gui/MainForm.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QTextStream>
 
 #include <memory>
@@ -21,6 +22,10 @@ int RunWindowMode(int &argc, char **argv, const QString &thunderbirdFolder)
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Mailmend"));
+    // The icon is built into the program (desktop/icons); the desktop entry's
+    // name lets a Wayland desktop match the window to it.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/org.mendprobe.Mailmend.svg")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.mendprobe.Mailmend"));
 
     // The shared choice dialog lives as long as the program.
     std::unique_ptr<TSelectDialog> selectDialog(new TSelectDialog);

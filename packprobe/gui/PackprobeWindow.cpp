@@ -7,6 +7,7 @@
 #include "foundation/LangUtils.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QTextStream>
 
 namespace packprobe {
@@ -20,6 +21,10 @@ int RunPackprobeWindow(int &argc, char **argv, const QString &fileName)
         return ExitUsage;
     }
     QApplication app(argc, argv);
+    // The icon is built into the program (desktop/icons); the desktop entry's
+    // name lets a Wayland desktop match the window to it.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/org.mendprobe.Packprobe.svg")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.mendprobe.Packprobe"));
     TPackprobeForm form(DefaultPackprobePaths());
     form.SetStartFile(fileName);
     form.show();

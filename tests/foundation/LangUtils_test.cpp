@@ -488,6 +488,44 @@ TEST_F(LookupOrderTest, TextWithNulIsNotMistakenForItsFirstPart)
     EXPECT_EQ(TranslateIn(DefaultTextDomain, text), text);
 }
 
+// ---- Catalogues of an installed program ----------------------------------------
+// Installed as <prefix>/bin/<program> with <prefix>/share/locale, wherever the
+// prefix is; a locale folder beside the program comes first.
+
+class InstalledLayoutTest : public TranslationTest
+{
+protected:
+    void SetUp() override
+    {
+        TranslationTest::SetUp();
+        writeCatalogue(path(QStringLiteral("prefix/share")), "de", "default",
+                       {{"Shared", "installiert"}});
+        ResetStartupValuesForTesting(path(QStringLiteral("prefix/bin/prog")));
+        ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("prefix/bin"))));
+    }
+};
+
+TEST_F(InstalledLayoutTest, ProgramFindsTheCataloguesInShareLocale)
+{
+    UseLanguage(QStringLiteral("de"));
+    EXPECT_EQ(Translate("Shared"), QStringLiteral("installiert"));
+}
+
+TEST_F(InstalledLayoutTest, LocaleFolderBesideTheProgramComesFirst)
+{
+    writeCatalogue(path(QStringLiteral("prefix/bin")), "de", "default",
+                   {{"Shared", "neben dem Programm"}});
+    UseLanguage(QStringLiteral("de"));
+    EXPECT_EQ(Translate("Shared"), QStringLiteral("neben dem Programm"));
+}
+
+TEST_F(InstalledLayoutTest, NoCataloguesLeaveTheTextsEnglish)
+{
+    ResetStartupValuesForTesting(path(QStringLiteral("elsewhere/bin/prog")));
+    UseLanguage(QStringLiteral("de"));
+    EXPECT_EQ(Translate("Shared"), QStringLiteral("Shared"));
+}
+
 // ---- Window translation --------------------------------------------------------
 
 TEST_F(LookupOrderTest, TranslateWindowCoversTextPropertiesOfTheWholeTree)
