@@ -17,6 +17,8 @@ if(NOT EXISTS ${MP_WINCHECK_INCLUDE}/.complete)
   endforeach()
   file(CREATE_LINK ${CMAKE_CURRENT_LIST_DIR}/../include/libintl.h
        ${MP_WINCHECK_INCLUDE}/libintl.h SYMBOLIC)
+  file(CREATE_LINK ${CMAKE_CURRENT_LIST_DIR}/../include/iconv.h
+       ${MP_WINCHECK_INCLUDE}/iconv.h SYMBOLIC)
   file(TOUCH ${MP_WINCHECK_INCLUDE}/.complete)
 endif()
 
@@ -24,5 +26,17 @@ function(mp_wincheck_interface target)
   if(NOT TARGET ${target})
     add_library(${target} INTERFACE IMPORTED)
     set_target_properties(${target} PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${MP_WINCHECK_INCLUDE})
+  endif()
+endfunction()
+
+# GMime for the Windows compile check: the Linux package's headers (GMime,
+# glib) and the iconv declarations MinGW-w64 lacks.
+function(mp_wincheck_gmime target)
+  if(NOT TARGET ${target})
+    add_library(${target} INTERFACE IMPORTED)
+    set(glib_config /usr/lib/x86_64-linux-gnu/glib-2.0/include)
+    set_target_properties(${target} PROPERTIES
+      INTERFACE_INCLUDE_DIRECTORIES "${MP_WINCHECK_INCLUDE};/usr/include/gmime-3.0;/usr/include/glib-2.0;${glib_config}"
+      INTERFACE_COMPILE_OPTIONS "-include;${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../include/glib-posix-types.h")
   endif()
 endfunction()
