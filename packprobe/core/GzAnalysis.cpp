@@ -260,9 +260,10 @@ void TGzAnalyzer::SaveUnpackedData(const QString &destination, bool replace)
 
 std::unique_ptr<TPendingFile> TGzAnalyzer::NewDataFile(const TGzFileInfo &info,
                                                        const QString &destination, int &code,
-                                                       QString &path)
+                                                       QString &path, int &systemError)
 {
     code = UnpackOk;
+    systemError = 0;
     path = destination;
     if (destination.isEmpty() && m_target == TDataTarget::CountOnly)
         return nullptr;
@@ -270,8 +271,9 @@ std::unique_ptr<TPendingFile> TGzAnalyzer::NewDataFile(const TGzFileInfo &info,
     try {
         data = destination.isEmpty() ? TPendingFile::CreateScratch()
                                      : TPendingFile::CreateBeside(destination);
-    } catch (const EExtFileStreamError &) {
+    } catch (const EExtFileStreamError &error) {
         code = UnpackCreateError;
+        systemError = error.ErrorCode;
         if (path.isEmpty())
             path = QDir::toNativeSeparators(QDir::tempPath());
         return nullptr;
@@ -434,7 +436,9 @@ void TGzAnalyzer::Unpack(TAnalysisReport &report, IPasswordProvider &passwords,
     options.Facts = &report.Facts;
     QString dataPath;
     int code = UnpackOk;
-    std::unique_ptr<TPendingFile> data = NewDataFile(*report.Header, destination, code, dataPath);
+    int systemError = 0;
+    std::unique_ptr<TPendingFile> data =
+        NewDataFile(*report.Header, destination, code, dataPath, systemError);
     if (code == UnpackOk)
         code = UnpackGzData(report.FileName, data ? &data->Device() : nullptr, encryption.get(),
                             computed.Checksum, computed.CompressedSize, computed.UncompressedSize,
@@ -450,6 +454,12 @@ void TGzAnalyzer::Unpack(TAnalysisReport &report, IPasswordProvider &passwords,
         {
             const TSourceTextScope english;
             report.ErrorTextEnglish = FileErrorText(quint32(code), output ? dataPath : QString());
+        }
+        // The system's reason (a missing folder, no permission) tells the user what to change.
+        if (systemError != 0) {
+            const QString reason = SystemErrorText(systemError);
+            report.ErrorText += QLatin1Char(' ') + reason;
+            report.ErrorTextEnglish += QLatin1Char(' ') + reason;
         }
         Fail(report, TAnalysisStage::UnpackError, quint32(code),
              Translate("Error unpacking file: ") + report.ErrorText, report.ErrorTextEnglish);

@@ -178,10 +178,11 @@ private:
     void Unpack(TAnalysisReport &report, IPasswordProvider &passwords,
                 foundation::IProgressMonitor *monitor);
     // The file for the data of this analysis (nullptr for CountOnly); sets
-    // the code and the path for messages when it cannot be made.
+    // the code, the path for messages and the system's error number when it
+    // cannot be made.
     std::unique_ptr<packprobe::TPendingFile> NewDataFile(const TGzFileInfo &info,
                                                          const QString &destination, int &code,
-                                                         QString &path);
+                                                         QString &path, int &systemError);
     void Fail(TAnalysisReport &report, TAnalysisStage stage, quint32 code, const char *message);
     void Fail(TAnalysisReport &report, TAnalysisStage stage, quint32 code, const QString &message,
               const QString &englishText);

@@ -1,6 +1,7 @@
 #include "packprobe/core/PackprobeCli.h"
 
 #include "GzTestFiles.h"
+#include "foundation/FileUtils.h"
 #include "support/TempDir.h"
 
 #include <QCoreApplication>
@@ -10,6 +11,8 @@
 #include <QProcess>
 #include <QTextStream>
 #include <QElapsedTimer>
+
+#include <cerrno>
 
 #ifdef Q_OS_LINUX
 #include <csignal>
@@ -268,6 +271,14 @@ TEST_F(ProgramTest, ResultsOnStandardOutputErrorsOnStandardError)
     EXPECT_EQ(run({"--report", path("missing.gz"), "--json"}), ExitAnalysisError);
     EXPECT_EQ(err, "File not found!\n");
     EXPECT_TRUE(out.startsWith("{")) << out.toStdString();
+}
+
+TEST_F(ProgramTest, SaveIntoAMissingFolderGivesTheSystemsReason)
+{
+    const QString file = writeFile("a.gz", WriteGz(SampleText(3000), PlainOptions()));
+    EXPECT_EQ(run({"--report", file, "--save", path("nodir/sub/out")}), ExitAnalysisError);
+    EXPECT_TRUE(err.contains(SystemErrorText(ENOENT).toUtf8())) << err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(path("nodir"))) << "nothing is created on the way";
 }
 
 TEST_F(ProgramTest, ReportIsTranslatedJsonIsNot)
