@@ -219,15 +219,18 @@ TEST_P(VerdictOfAnalysis, JudgesTheFile)
         << VerdictText(verdict, TTextForm::English).toStdString();
     EXPECT_EQ(verdict.Mismatches, c.Mismatches);
     const QStringList notes = VerdictNoteTexts(verdict, TTextForm::English);
-    if (*c.FirstNote)
+    if (*c.FirstNote) {
         EXPECT_EQ(notes.value(0), QString::fromUtf8(c.FirstNote));
-    else
+    } else {
         EXPECT_TRUE(notes.isEmpty()) << notes.join('|').toStdString();
+    }
     // The rows stay as they are whatever the verdict says.
-    if (report.succeeded())
+    if (report.succeeded()) {
         EXPECT_EQ(report.DataRows.size(), report.Header->Encrypted ? 2 : 3);
-    if (c.State == TVerdictState::Error)
+    }
+    if (c.State == TVerdictState::Error) {
         EXPECT_EQ(verdict.ErrorText, report.ErrorText);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, VerdictOfAnalysis, ::testing::ValuesIn(VerdictCases),
