@@ -487,4 +487,9 @@ TStatusEvent CancelEventFor(const foundation::IProgressMonitor *monitor)
     return [monitor] { return monitor->CancelRequested(); };
 }
 
+void ReleaseCryptoThreadState()
+{
+    OPENSSL_thread_stop();
+}
+
 } // namespace packprobe

@@ -79,6 +79,12 @@ class IProgressMonitor;
 
 namespace packprobe {
 
+// Frees the calling thread's cryptography state (its error queue). The
+// library frees it itself when a thread ends, but a pooled worker thread can
+// end after the library's own clean-up at exit, and its state would then be
+// lost; a worker calls this when its task is done.
+void ReleaseCryptoThreadState();
+
 // The stream operations' callbacks fed from the one monitor shape of all
 // long work: progress as ACount of total bytes, cancel as the monitor's
 // request. A null monitor gives empty callbacks.

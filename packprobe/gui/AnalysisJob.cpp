@@ -1,6 +1,7 @@
 #include "packprobe/gui/AnalysisJob.h"
 
 #include "foundation/Progress.h"
+#include "packprobe/core/AesLib.h"
 
 #include "dialogs/HandlerGuard.h"
 
@@ -97,6 +98,8 @@ bool TAnalysisJob::Start(TGzAnalyzer &analyzer, const QString &fileName)
             } catch (...) {
                 FError = std::current_exception();
             }
+            // The pool keeps this thread; it must not hold cryptography state at exit.
+            ReleaseCryptoThreadState();
         });
     FWatcher.setFuture(FFuture);
     return true;
