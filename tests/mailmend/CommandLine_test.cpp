@@ -1,12 +1,12 @@
 #include "mailmend/core/CommandLine.h"
 
+#include "support/ProgramRun.h"
 #include "support/TempDir.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -346,31 +346,14 @@ TEST_F(CommandLineTest, ThunderbirdOptionIsTakenForTheWindow)
 } // namespace
 
 // The program itself, when it has been built beside the tests.
-class MailmendProgramTest : public TempDirTest
+class MailmendProgramTest : public ProgramRunTest
 {
 protected:
     void SetUp() override
     {
-        TempDirTest::SetUp();
-        program = QCoreApplication::applicationDirPath() + QStringLiteral("/mailmend");
-        if (!QFile::exists(program))
-            GTEST_SKIP() << "mailmend is not built";
+        ProgramRunTest::SetUp();
+        UseProgram(QStringLiteral("mailmend"));
     }
-    int run(const QStringList &arguments)
-    {
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        process.start(program, arguments);
-        process.closeWriteChannel();
-        process.waitForFinished(60000);
-        out = process.readAllStandardOutput();
-        err = process.readAllStandardError();
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    }
-    QString program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    QByteArray out;
-    QByteArray err;
 };
 
 TEST_F(MailmendProgramTest, WithoutADisplayTheCommandLineWorksAndTheWindowSaysWhy)

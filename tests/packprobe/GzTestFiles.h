@@ -3,6 +3,7 @@
 // Helpers shared by the packprobe tests: gz files built by hand or with the
 // project's writer, and deterministic sample text.
 
+#include "packprobe/core/GzAnalysis.h"
 #include "packprobe/core/GzWriter.h"
 
 #include <QBuffer>
@@ -15,6 +16,24 @@
 #include <zlib.h>
 
 namespace GzTest {
+
+// Answers the password question with a fixed password, or not at all (null).
+class GivenPassword : public IPasswordProvider
+{
+public:
+    explicit GivenPassword(const char *password) : m_password(password) {}
+    bool askPassword(const QString &, QByteArray &password) override
+    {
+        if (!m_password)
+            return false;
+        password = m_password;
+        return true;
+    }
+
+private:
+    const char *m_password;
+};
+
 
 inline void PutLe16(QByteArray &bytes, quint16 value)
 {

@@ -12,22 +12,6 @@ using namespace packprobe;
 
 namespace {
 
-class GivenPassword : public IPasswordProvider
-{
-public:
-    explicit GivenPassword(const char *password) : m_password(password) {}
-    bool askPassword(const QString &, QByteArray &password) override
-    {
-        if (!m_password)
-            return false;
-        password = m_password;
-        return true;
-    }
-
-private:
-    const char *m_password;
-};
-
 const QByteArray &Plain()
 {
     static const QByteArray text = SampleText(40000);

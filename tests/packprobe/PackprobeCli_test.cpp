@@ -2,13 +2,13 @@
 
 #include "GzTestFiles.h"
 #include "foundation/FileUtils.h"
+#include "support/ProgramRun.h"
 #include "support/TempDir.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTextStream>
 #include <QElapsedTimer>
 
@@ -211,32 +211,14 @@ TEST_F(RunReportTest, SaveRefusalsComeBeforeTheWork)
 } // namespace
 
 // The program itself, when it has been built beside the tests.
-class ProgramTest : public TempDirTest
+class ProgramTest : public ProgramRunTest
 {
 protected:
     void SetUp() override
     {
-        TempDirTest::SetUp();
-        program = QCoreApplication::applicationDirPath() + "/packprobe";
-        if (!QFile::exists(program))
-            GTEST_SKIP() << "packprobe is not built";
+        ProgramRunTest::SetUp();
+        UseProgram(QStringLiteral("packprobe"));
     }
-    int run(const QStringList &arguments, const QByteArray &input = {})
-    {
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        process.start(program, arguments);
-        process.write(input);
-        process.closeWriteChannel();
-        process.waitForFinished(60000);
-        out = process.readAllStandardOutput();
-        err = process.readAllStandardError();
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    }
-    QString program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    QByteArray out;
-    QByteArray err;
 };
 
 TEST_F(ProgramTest, ReportsWithPasswordFromStandardInput)
