@@ -24,6 +24,16 @@ void ThrowNotRegular(const QString &path)
                            0);
 }
 
+void RefuseUnlessRegularFile(const QString &path)
+{
+    int error = 0;
+    const TPathKind kind = PathKindOf(path, &error);
+    if (kind == TPathKind::Missing)
+        ThrowOpenError(path, false, error);
+    if (kind == TPathKind::Other)
+        ThrowNotRegular(path);
+}
+
 } // namespace MailFileIoDetail
 
 } // namespace mailmend

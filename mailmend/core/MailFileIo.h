@@ -88,6 +88,10 @@ namespace MailFileIoDetail {
 [[noreturn]] void ThrowOpenError(const QString &path, bool forWriting, int error);
 // EMailFolderError: the path names no regular file.
 [[noreturn]] void ThrowNotRegular(const QString &path);
+// A missing path and anything but a regular file are refused before they
+// are opened: a FIFO would block the open and the reads, a device could be
+// anything.
+void RefuseUnlessRegularFile(const QString &path);
 } // namespace MailFileIoDetail
 
 } // namespace mailmend

@@ -83,14 +83,7 @@ TFolderFile::TFolderFile(const QString &path, TAccess access)
     : FFileName(path)
 {
     const bool forWriting = access == TAccess::ReadWrite;
-    // A FIFO would block the open and the reads, a device could be anything:
-    // they are refused before they are opened.
-    int error = 0;
-    const TPathKind kind = PathKindOf(path, &error);
-    if (kind == TPathKind::Missing)
-        ThrowOpenError(path, false, error);
-    if (kind == TPathKind::Other)
-        ThrowNotRegular(path);
+    MailFileIoDetail::RefuseUnlessRegularFile(path);
     // O_NONBLOCK keeps a path swapped for a FIFO since the test from
     // blocking; the file type is checked again on the open file.
     int fd;

@@ -74,12 +74,7 @@ TFolderFile::TFolderFile(const QString &path, TAccess access)
     : FFileName(path)
 {
     const bool forWriting = access == TAccess::ReadWrite;
-    int error = 0;
-    const TPathKind kind = PathKindOf(path, &error);
-    if (kind == TPathKind::Missing)
-        ThrowOpenError(path, false, error);
-    if (kind == TPathKind::Other)
-        ThrowNotRegular(path);
+    MailFileIoDetail::RefuseUnlessRegularFile(path);
     // Others may read; nobody else may write while the folder is read or
     // changed here.
     HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_READ | (forWriting ? GENERIC_WRITE : 0), FILE_SHARE_READ,
