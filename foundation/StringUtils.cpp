@@ -308,6 +308,18 @@ QString ReplaceChar(const QString &text, QChar from, QChar to)
     return result;
 }
 
+namespace {
+
+// Characters that reorder the text around them: embeddings, overrides and
+// isolates, the directional marks and the Arabic letter mark.
+bool IsBidiControl(char16_t ch)
+{
+    return (ch >= 0x202A && ch <= 0x202E) || (ch >= 0x2066 && ch <= 0x2069) || ch == 0x200E
+           || ch == 0x200F || ch == 0x061C;
+}
+
+} // namespace
+
 QString EscapeControlChars(const QString &text)
 {
     QString result;
@@ -315,6 +327,8 @@ QString EscapeControlChars(const QString &text)
     for (const QChar ch : text) {
         if (ch.category() == QChar::Other_Control)
             result += QStringLiteral("\\x") + QStringLiteral("%1").arg(ch.unicode(), 2, 16, QLatin1Char('0')).toUpper();
+        else if (IsBidiControl(ch.unicode()))
+            result += QStringLiteral("\\u") + QStringLiteral("%1").arg(ch.unicode(), 4, 16, QLatin1Char('0')).toUpper();
         else
             result += ch;
     }

@@ -112,8 +112,11 @@ QString ChooseText(bool flag, const QString &ifTrue, const QString &ifFalse);
 QString ReplaceChar(const QString &text, QChar from, QChar to);
 
 // Text from a file for one line of terminal output: every control character
-// (line breaks, tabs, escape sequences) written as \xNN, so that the text
-// stays on its line and nothing reaches the terminal as a command.
+// (line breaks, tabs, escape sequences) written as \xNN and every direction
+// control (embeddings, overrides, isolates, directional marks) as \uNNNN, so
+// that the text stays on its line, reads in the order it is stored ("evil
+// \u202Etxt.exe" cannot pass for "evilexe.txt") and nothing reaches the
+// terminal as a command.
 QString EscapeControlChars(const QString &text);
 
 // True when some code unit with the top bits 11 is directly followed by one with

@@ -4,6 +4,7 @@
 
 #include "foundation/FileUtils.h"
 #include "foundation/LangUtils.h"
+#include "foundation/StringUtils.h"
 
 #include <QDate>
 #include <QJsonArray>
@@ -12,36 +13,6 @@
 #include <QTime>
 
 namespace {
-
-// Characters that reorder the text around them: embeddings, overrides and
-// isolates, the directional marks and the Arabic letter mark. A stored name
-// holding one could make "evil\u202Etxt.exe" read as "evilexe.txt".
-bool IsBidiControl(char16_t ch)
-{
-    return (ch >= 0x202A && ch <= 0x202E) || (ch >= 0x2066 && ch <= 0x2069) || ch == 0x200E
-           || ch == 0x200F || ch == 0x061C;
-}
-
-// A stored name comes from the file and may hold line breaks, terminal
-// control sequences or direction changes: control characters are written as
-// \xNN and direction controls as \uNNNN, so that every row stays one line,
-// reads as stored and nothing reaches the terminal as a command.
-QString Printable(const QString &value)
-{
-    QString text;
-    text.reserve(value.size());
-    for (const QChar ch : value) {
-        if (ch.category() == QChar::Other_Control)
-            text += QStringLiteral("\\x")
-                    + QStringLiteral("%1").arg(ch.unicode(), 2, 16, QLatin1Char('0')).toUpper();
-        else if (IsBidiControl(ch.unicode()))
-            text += QStringLiteral("\\u")
-                    + QStringLiteral("%1").arg(ch.unicode(), 4, 16, QLatin1Char('0')).toUpper();
-        else
-            text += ch;
-    }
-    return text;
-}
 
 // The verdict under its heading; for an error only the state, since the
 // error itself is in the rows or in the message on standard error.
@@ -62,8 +33,8 @@ void AppendSection(QString &text, const QString &heading, const QList<TReportRow
         return;
     text += heading + QLatin1Char('\n');
     for (const TReportRow &row : rows) {
-        text += QStringLiteral("  ") + Printable(row.Field) + QStringLiteral(": ")
-                + Printable(row.Value) + QLatin1Char('\n');
+        text += QStringLiteral("  ") + EscapeControlChars(row.Field) + QStringLiteral(": ")
+                + EscapeControlChars(row.Value) + QLatin1Char('\n');
     }
 }
 

@@ -275,4 +275,32 @@ constexpr TMisreadCase MisreadCases[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Cases, MisreadUtf8Test, ::testing::ValuesIn(MisreadCases));
 
+struct TEscapeCase
+{
+    const char *name;
+    const char16_t *text;
+    const char16_t *escaped;
+};
+
+class EscapeControlCharsTest : public ::testing::TestWithParam<TEscapeCase>
+{
+};
+
+TEST_P(EscapeControlCharsTest, KeepsTheTextOnOneLineInItsStoredOrder)
+{
+    EXPECT_EQ(EscapeControlChars(QString::fromUtf16(GetParam().text)), QString::fromUtf16(GetParam().escaped));
+}
+
+constexpr TEscapeCase EscapeCases[] = {
+    {"PlainText", u"Caf\u00e9 \u4e2d\u6587", u"Caf\u00e9 \u4e2d\u6587"},
+    {"LineBreaksAndTab", u"a\r\nb\tc", u"a\\x0D\\x0Ab\\x09c"},
+    {"TerminalEscapeAndDelete", u"\u001b[2J\u007f", u"\\x1B[2J\\x7F"},
+    {"C1Control", u"x\u0085y", u"x\\x85y"},
+    {"RightToLeftOverride", u"evil\u202etxt.exe", u"evil\\u202Etxt.exe"},
+    {"IsolatesAndMarks", u"\u2066\u2069\u200e\u200f\u061c", u"\\u2066\\u2069\\u200E\\u200F\\u061C"},
+    {"Empty", u"", u""},
+};
+INSTANTIATE_TEST_SUITE_P(Cases, EscapeControlCharsTest, ::testing::ValuesIn(EscapeCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
 } // namespace
