@@ -93,3 +93,6 @@ quint32 FileAttributesNoFollow(const QString &fileName);
 // code page become '?'.
 QString LegacyCodePageToUnicode(const QByteArray &bytes);
 QByteArray UnicodeToLegacyCodePage(const QString &text);
+
+// True for the system's error numbers of a full disk or an exhausted quota.
+bool IsDiskFullError(int errorNumber);

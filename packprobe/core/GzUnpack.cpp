@@ -24,9 +24,6 @@
 // counts them). Memory stays bounded by a fixed set of buffers per stage,
 // passed between the threads through two channels each.
 
-// Platform part (ExtFileTools_posix.cpp / ExtFileTools_win.cpp).
-bool IsDiskFullError(int errorNumber);
-
 namespace {
 
 using packprobe::IRawInflater;
