@@ -1,9 +1,10 @@
 # One include folder for the Windows compile check with only the headers of
 # the Linux packages it borrows (OpenSSL, GoogleTest) and the gettext
 # declarations: adding /usr/include itself would let glibc's headers shadow
-# MinGW's.
+# MinGW's. Made anew at every configuration (a few hundred links), so that a
+# build folder from an older checkout gets the stand-ins added since.
 set(MP_WINCHECK_INCLUDE ${CMAKE_BINARY_DIR}/wincheck-include)
-if(NOT EXISTS ${MP_WINCHECK_INCLUDE}/.complete)
+block()
   file(REMOVE_RECURSE ${MP_WINCHECK_INCLUDE})
   file(MAKE_DIRECTORY ${MP_WINCHECK_INCLUDE}/openssl)
   # OpenSSL's configuration headers lie in the architecture folder.
@@ -19,8 +20,7 @@ if(NOT EXISTS ${MP_WINCHECK_INCLUDE}/.complete)
        ${MP_WINCHECK_INCLUDE}/libintl.h SYMBOLIC)
   file(CREATE_LINK ${CMAKE_CURRENT_LIST_DIR}/../include/iconv.h
        ${MP_WINCHECK_INCLUDE}/iconv.h SYMBOLIC)
-  file(TOUCH ${MP_WINCHECK_INCLUDE}/.complete)
-endif()
+endblock()
 
 function(mp_wincheck_interface target)
   if(NOT TARGET ${target})
