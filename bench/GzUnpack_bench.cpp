@@ -4,6 +4,8 @@
 //   unpacking:  packprobe --report --save   vs  igzip -dc > file, pigz -dc, gzip -dc
 //   encrypted:  --report of an AES-256 file vs  --report of the same data plain
 //               (and 7z x -so of an AES-256 zip > file, for reference)
+//   backup set: --verify -j 2 of 40 files of 25 MiB vs --verify -j 1 (one
+//               after another) of the same files
 // and packprobe's peak memory. Data: realistic text, PACKPROBE_BENCH_BYTES
 // bytes of output (default 1 GiB). Each
 // command runs PACKPROBE_BENCH_RUNS times (default 3); the best time counts.
@@ -278,6 +280,29 @@ std::optional<Timing> Command(int runs, const QString &command)
     return Best(runs, true, [&] { return Shell(command); });
 }
 
+// A backup set of count gz files of about fileBytes each, in folder: one file
+// written, the others copies of it (separate files, not links).
+bool PrepareSet(const QDir &folder, int count, qint64 fileBytes)
+{
+    const QString first = folder.filePath(QStringLiteral("set-000.gz"));
+    if (QFileInfo(first).size() > 0 && QFile::exists(folder.filePath(QStringLiteral("set-%1.gz")
+                                                                         .arg(count - 1, 3, 10, QLatin1Char('0')))))
+        return true;
+    folder.mkpath(QStringLiteral("."));
+    const QString text = folder.filePath(QStringLiteral("set.txt"));
+    // The text compresses about 3:1.
+    if (!WriteText(text, fileBytes * 3) || !WritePlainGz(text, first))
+        return false;
+    QFile::remove(text);
+    for (int i = 1; i < count; ++i) {
+        const QString copy = folder.filePath(QStringLiteral("set-%1.gz").arg(i, 3, 10, QLatin1Char('0')));
+        QFile::remove(copy);
+        if (!QFile::copy(first, copy))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -371,6 +396,25 @@ int main(int argc, char **argv)
                               + toOut),
             size, encrypted);
 
+    const int setFiles = int(EnvNumber("PACKPROBE_BENCH_SET_FILES", 40));
+    const qint64 setFileBytes = EnvNumber("PACKPROBE_BENCH_SET_FILE_BYTES", qint64(25) << 20);
+    const QDir set(work.filePath(QStringLiteral("set")));
+    std::optional<Timing> verifyOne;
+    std::optional<Timing> verifyTwo;
+    if (PrepareSet(set, setFiles, setFileBytes)) {
+        qint64 setBytes = 0;
+        for (const QFileInfo &file : set.entryInfoList({QStringLiteral("*.gz")}, QDir::Files))
+            setBytes += file.size();
+        std::printf("\nBackup set, %d files, %lld bytes of gz files:\n", setFiles,
+                    static_cast<long long>(setBytes));
+        verifyOne = Command(runs, program + " --verify -j 1 " + Quote(set.path()) + " > /dev/null");
+        Row("packprobe --verify -j 1", verifyOne, setBytes, std::nullopt);
+        verifyTwo = Command(runs, program + " --verify -j 2 " + Quote(set.path()) + " > /dev/null");
+        Row("packprobe --verify -j 2", verifyTwo, setBytes, std::nullopt);
+    } else {
+        std::printf("\nBackup set: cannot prepare the files\n");
+    }
+
     std::printf("\nRatios (wall time, ours / peer):\n");
     Ratio("--report / igzip -t", report, igzipT, 1.0);
     Ratio("--report / pigz -t", report, pigzT, 0.5);
@@ -379,6 +423,7 @@ int main(int argc, char **argv)
     Ratio("--report --save / pigz -dc > file", save, pigzD, 0.5);
     Ratio("--report --save / gzip -dc > file", save, gzipD, 0.5);
     Ratio("--report AES-256 / --report plain", encrypted, report, 1.15);
+    Ratio("--verify -j 2 / --verify -j 1 (backup set)", verifyTwo, verifyOne, 0.6);
 
     std::printf("\nPeak resident memory of packprobe (goal <= 64 MiB):\n");
     std::printf("  --report          %6.1f MiB\n", PeakMiB(program + " --report " + Quote(gz) + " > /dev/null", work));
@@ -386,6 +431,8 @@ int main(int argc, char **argv)
                 PeakMiB(QStringLiteral("rm -f %1 && %2 --report %3 --save %1 > /dev/null").arg(Quote(out), program, Quote(gz)), work));
     std::printf("  --report AES-256  %6.1f MiB\n",
                 PeakMiB(encryptedReport, work));
+    std::printf("  --verify -j 2     %6.1f MiB\n",
+                PeakMiB(program + " --verify -j 2 " + Quote(set.path()) + " > /dev/null", work));
 
     std::printf("\nMachine load average after measuring: %s", qPrintable(LoadAverage()));
     return 0;

@@ -1,6 +1,9 @@
 // Entry point of packprobe: the report on the command line, the window
 // otherwise.
 #include "packprobe/core/PackprobeCli.h"
+#include "packprobe/core/StopSignal.h"
+#include "packprobe/core/TerminalInput.h"
+#include "packprobe/core/VerifyCli.h"
 #include "packprobe/gui/PackprobeWindow.h"
 
 #include "foundation/InitProg.h"
@@ -54,9 +57,20 @@ int main(int argc, char **argv)
         out << VersionText();
         return ExitSuccess;
     }
+    if (options.Verify) {
+        QCoreApplication app(argc, argv);
+        packprobe::TVerifyCommand command;
+        command.Paths = options.Paths;
+        command.Json = options.Json;
+        command.Jobs = options.Jobs;
+        command.ShowProgress = StderrIsTerminal();
+        TConsolePasswordProvider passwords(options.PasswordStdin, options.PasswordFile);
+        return packprobe::RunVerifyCommand(command, passwords, packprobe::CatchStopSignals(), out,
+                                           err);
+    }
     if (options.Report) {
         QCoreApplication app(argc, argv);
-        TConsolePasswordProvider passwords(options.PasswordStdin);
+        TConsolePasswordProvider passwords(options.PasswordStdin, options.PasswordFile);
         return RunReport(options, passwords, out, err);
     }
     // Only the window needs a display and an application object with a GUI.

@@ -127,6 +127,16 @@ QString VerdictStateKey(TVerdictState state)
     return QStringLiteral("error");
 }
 
+QString MismatchNamesText(const TGzVerdict &verdict, TTextForm form)
+{
+    QStringList names;
+    for (const TMismatchName &name : MismatchNames) {
+        if (verdict.Mismatches & name.Flag)
+            names.append(TextIn(form, name.Text));
+    }
+    return names.join(QStringLiteral(", "));
+}
+
 QString VerdictText(const TGzVerdict &verdict, TTextForm form)
 {
     switch (verdict.State) {
@@ -134,14 +144,8 @@ QString VerdictText(const TGzVerdict &verdict, TTextForm form)
         return TextIn(form, N_("Intact: every stored value agrees with the data"));
     case TVerdictState::Truncated:
         return TextIn(form, N_("Truncated: the data ends before the end of the deflate stream"));
-    case TVerdictState::Mismatch: {
-        QStringList names;
-        for (const TMismatchName &name : MismatchNames) {
-            if (verdict.Mismatches & name.Flag)
-                names.append(TextIn(form, name.Text));
-        }
-        return SafeFormat(TextIn(form, N_("Mismatch: %s")), names.join(QStringLiteral(", ")));
-    }
+    case TVerdictState::Mismatch:
+        return SafeFormat(TextIn(form, N_("Mismatch: %s")), MismatchNamesText(verdict, form));
     case TVerdictState::Error:
         break;
     }

@@ -101,6 +101,8 @@ QString VerdictStateKey(TVerdictState state);
 // The verdict as one line, for example "Intact: every stored value agrees with
 // the data" or "Mismatch: checksum in the trailer".
 QString VerdictText(const TGzVerdict &verdict, TTextForm form = TTextForm::Translated);
+// The names of the values that disagree, comma-separated (empty unless Mismatch).
+QString MismatchNamesText(const TGzVerdict &verdict, TTextForm form = TTextForm::Translated);
 // The notes, one line each.
 QStringList VerdictNoteTexts(const TGzVerdict &verdict, TTextForm form = TTextForm::Translated);
 

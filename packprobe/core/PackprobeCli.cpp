@@ -9,6 +9,7 @@
 #include "foundation/SecureWipe.h"
 #include "foundation/StringUtils.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
 
@@ -16,6 +17,8 @@ namespace {
 
 // Longer lines are cut; the container keeps only the first 128 bytes anyway.
 constexpr qsizetype MaxPasswordLine = 4096;
+// More threads than this would only fight over the disk.
+constexpr int MaxJobs = 256;
 
 bool TakeValue(const QStringList &arguments, qsizetype &index, const QString &option,
                QString &value, QString &error)
@@ -37,6 +40,58 @@ bool TakeValue(const QStringList &arguments, qsizetype &index, const QString &op
     return true;
 }
 
+// -j N, -jN, --jobs N or --jobs=N: a count from 1 to MaxJobs.
+bool TakeJobs(const QStringList &arguments, qsizetype &index, int &jobs, QString &error)
+{
+    const QString &argument = arguments.at(index);
+    QString value;
+    if (argument.startsWith(QLatin1String("-j")) && argument.size() > 2) {
+        value = argument.mid(2);
+    } else if (argument.startsWith(QLatin1String("--jobs="))) {
+        value = argument.mid(7);
+    } else if (index + 1 < arguments.size()) {
+        value = arguments.at(++index);
+    }
+    bool ok = false;
+    jobs = value.toInt(&ok);
+    if (!ok || jobs < 1 || jobs > MaxJobs) {
+        error = SafeFormat(Translate("-j needs a number of files from 1 to %d."), MaxJobs);
+        return false;
+    }
+    return true;
+}
+
+bool CheckVerifyOptions(TCliOptions &options, QString &error)
+{
+    if (options.Report || !options.SaveTo.isEmpty() || options.Force) {
+        error = Translate("--verify checks files without saving; it cannot be combined with "
+                          "--report, --save or --force.");
+        return false;
+    }
+    if (options.PasswordStdin && !options.PasswordFile.isEmpty()) {
+        error = Translate("Give either --password-stdin or --password-file.");
+        return false;
+    }
+    if (options.Paths.isEmpty()) {
+        error = Translate("--verify needs at least one file or folder.");
+        return false;
+    }
+    return true;
+}
+
+// The first line of a file, bounded like a typed one.
+bool ReadPasswordFile(const QString &name, QByteArray &line)
+{
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    line.reserve(MaxPasswordLine + 1);
+    line = file.readLine(MaxPasswordLine + 1);
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    return true;
+}
+
 } // namespace
 
 bool ParseCommandLine(const QStringList &arguments, TCliOptions &options, QString &error)
@@ -46,13 +101,7 @@ bool ParseCommandLine(const QStringList &arguments, TCliOptions &options, QStrin
         const QString name = argument.section(QLatin1Char('='), 0, 0);
         if (argument == QLatin1String("--")) {
             // Everything after it is a file name.
-            for (++i; i < arguments.size(); ++i) {
-                if (!options.File.isEmpty()) {
-                    error = Translate("Only one file can be analysed at a time.");
-                    return false;
-                }
-                options.File = arguments.at(i);
-            }
+            options.Paths.append(arguments.mid(i + 1));
             break;
         }
         if (name == QLatin1String("--report")) {
@@ -78,21 +127,42 @@ bool ParseCommandLine(const QStringList &arguments, TCliOptions &options, QStrin
             options.Help = true;
         } else if (argument == QLatin1String("--version")) {
             options.Version = true;
+        } else if (argument == QLatin1String("--verify")) {
+            options.Verify = true;
+        } else if (name == QLatin1String("--password-file")) {
+            if (!TakeValue(arguments, i, name, options.PasswordFile, error))
+                return false;
+        } else if (argument.startsWith(QLatin1String("-j")) || name == QLatin1String("--jobs")) {
+            if (!TakeJobs(arguments, i, options.Jobs, error))
+                return false;
         } else if (argument.startsWith(QLatin1String("--"))) {
             error = SafeFormat(Translate("Unknown option: %s"), argument);
             return false;
         } else if (IsClassicOption(argument)) {
             // A classic option (-lang:, -ini:, -portable): read by InitProgram.
         } else {
-            if (!options.File.isEmpty()) {
-                error = Translate("Only one file can be analysed at a time.");
-                return false;
-            }
-            options.File = argument;
+            options.Paths.append(argument);
         }
     }
     if (options.Help || options.Version)
         return true;
+    if (options.Verify)
+        return CheckVerifyOptions(options, error);
+    if (options.Jobs > 0) {
+        error = Translate("-j needs --verify.");
+        return false;
+    }
+    for (const QString &path : std::as_const(options.Paths)) {
+        if (!options.File.isEmpty() && options.File != path) {
+            error = Translate("Only one file can be analysed at a time.");
+            return false;
+        }
+        options.File = path;
+    }
+    if (!options.PasswordFile.isEmpty() && !options.Report) {
+        error = Translate("--password-file needs --report or --verify.");
+        return false;
+    }
     const bool reportOnly = options.Json || options.PasswordStdin || !options.SaveTo.isEmpty();
     if (reportOnly && !options.Report) {
         error = Translate("--json, --password-stdin and --save need --report.");
@@ -109,14 +179,20 @@ QString UsageText()
 {
     return Translate("Usage: packprobe [FILE]\n"
                      "       packprobe --report FILE [--json] [--password-stdin] [--save OUT [--force]]\n"
+                     "       packprobe --verify PATH... [--json] [-j N] [--password-stdin | --password-file F]\n"
                      "\n"
                      "Analyses a gz file of the backup program: header, trailer and the values\n"
                      "that unpacking the data gives.\n"
                      "\n"
                      "  --report FILE     print the analysis of FILE instead of opening the window\n"
-                     "  --json            print one JSON object instead of the lists\n"
-                     "  --password-stdin  read the password of an encrypted file from the first\n"
+                     "  --verify PATH...  check every .gz and .gze file named or found below the\n"
+                     "                    folders named, one line each, then a summary; saves nothing\n"
+                     "  --json            print one JSON object instead of the lists (--verify: one\n"
+                     "                    per file and the summary last)\n"
+                     "  --password-stdin  read the password of encrypted files from the first\n"
                      "                    line of standard input (else it is asked on the terminal)\n"
+                     "  --password-file F read it from the first line of the file F\n"
+                     "  -j N              --verify: check N files at a time (default: one per core)\n"
                      "  --save OUT        save the unpacked data to OUT (a new file)\n"
                      "  --force           let --save replace an existing file that is not\n"
                      "                    write-protected\n"
@@ -127,7 +203,8 @@ QString UsageText()
                      "After the values a verdict: intact, truncated, mismatch (naming the value)\n"
                      "or error, with notes.\n"
                      "\n"
-                     "Exit status: 0 intact, 1 any other verdict or a failed save, 2 bad usage.\n");
+                     "Exit status: 0 intact (--verify: every file), 1 any other verdict or a failed\n"
+                     "save, 2 bad usage.\n");
 }
 
 QString VersionText()
@@ -138,7 +215,8 @@ QString VersionText()
 bool TConsolePasswordProvider::askPassword(const QString &fileName, QByteArray &password)
 {
     QByteArray line;
-    const bool got = m_fromStdin
+    const bool got = !m_passwordFile.isEmpty() ? ReadPasswordFile(m_passwordFile, line)
+                     : m_fromStdin
                          ? ReadStdinLine(line, MaxPasswordLine)
                          : ReadHiddenLine(Translate("Password: "), line, MaxPasswordLine);
     if (!got || line.isEmpty()) {

@@ -12,6 +12,7 @@ class QTextStream;
 // The command line of packprobe besides the window:
 //   packprobe [FILE]
 //   packprobe --report FILE [--json] [--password-stdin] [--save OUT [--force]]
+//   packprobe --verify PATH... [--json] [-j N] [--password-stdin | --password-file F]
 //   packprobe --help | --version
 // Classic options (-lang:, -ini:, -portable) belong to InitProgram and are
 // skipped here.
@@ -29,8 +30,12 @@ struct TCliOptions
     bool Force = false;       // --force: --save may replace an existing file
     bool Help = false;
     bool Version = false;
+    bool Verify = false;
+    int Jobs = 0;     // -j N (--verify): files checked at a time; 0: one per core
     QString File;     // the file to analyse (with or without --report)
+    QStringList Paths; // --verify: the files and folders to check
     QString SaveTo;   // --save OUT
+    QString PasswordFile; // --password-file F
 };
 
 // Parses the arguments without the program's name. False with a message for
@@ -44,14 +49,19 @@ QString VersionText();
 // line typed on the terminal without echo. The line is taken as text of the
 // terminal's encoding and passed on in the legacy 8-bit code page, as the
 // password dialog does. No line, or an empty one, is no password.
+// With a password file, its first line is taken instead.
 class TConsolePasswordProvider : public IPasswordProvider
 {
 public:
-    explicit TConsolePasswordProvider(bool fromStdin) : m_fromStdin(fromStdin) {}
+    explicit TConsolePasswordProvider(bool fromStdin, QString passwordFile = QString())
+        : m_fromStdin(fromStdin), m_passwordFile(std::move(passwordFile))
+    {
+    }
     bool askPassword(const QString &fileName, QByteArray &password) override;
 
 private:
     bool m_fromStdin;
+    QString m_passwordFile;
 };
 
 // Runs the analysis of options.File, prints the report (text or JSON) to out

@@ -7,6 +7,8 @@
 
 // True when standard input is an interactive terminal.
 bool StdinIsTerminal();
+// True when standard error is one (progress lines go there only then).
+bool StderrIsTerminal();
 
 // Reads one line from standard input (without its line end). False at the end
 // of the input before any byte. The line is bounded by maxBytes; the rest of

@@ -71,6 +71,11 @@ bool StdinIsTerminal()
     return ::isatty(STDIN_FILENO) == 1;
 }
 
+bool StderrIsTerminal()
+{
+    return ::isatty(STDERR_FILENO) == 1;
+}
+
 bool ReadHiddenLine(const QString &prompt, QByteArray &line, qsizetype maxBytes)
 {
     if (!StdinIsTerminal())

@@ -9,6 +9,11 @@ bool StdinIsTerminal()
     return _isatty(_fileno(stdin)) != 0;
 }
 
+bool StderrIsTerminal()
+{
+    return _isatty(_fileno(stderr)) != 0;
+}
+
 bool ReadHiddenLine(const QString &prompt, QByteArray &line, qsizetype maxBytes)
 {
     if (!StdinIsTerminal())

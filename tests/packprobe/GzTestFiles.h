@@ -113,6 +113,42 @@ inline QByteArray Trailer(const QByteArray &plain)
     return t;
 }
 
+// Raw deflate data of segments x 64 MiB of zeros, about 64 KiB per segment:
+// output far larger than the file, made in a moment (one segment compressed,
+// ended by a full flush, repeated; a final empty block ends the stream).
+constexpr qint64 ZeroSegmentBytes = 64 * 1024 * 1024;
+inline QByteArray RawDeflateOfZeros(int segments)
+{
+    QByteArray zeros(ZeroSegmentBytes, '\0');
+    z_stream s{};
+    deflateInit2(&s, 9, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY);
+    QByteArray segment(1 << 20, Qt::Uninitialized);
+    s.next_in = reinterpret_cast<Bytef *>(zeros.data());
+    s.avail_in = uInt(zeros.size());
+    s.next_out = reinterpret_cast<Bytef *>(segment.data());
+    s.avail_out = uInt(segment.size());
+    deflate(&s, Z_FULL_FLUSH);
+    segment.resize(qsizetype(s.total_out));
+    deflateEnd(&s);
+    return segment.repeated(segments) + QByteArray("\x03\x00", 2);
+}
+
+// A valid gz file of segments x 64 MiB of zeros: slow to inflate, small on
+// disk; for tests that must catch the work while it runs.
+inline QByteArray ZerosGz(int segments)
+{
+    const QByteArray zeros(ZeroSegmentBytes, '\0');
+    const uLong segmentCrc = crc32_z(0, reinterpret_cast<const Bytef *>(zeros.constData()),
+                                     size_t(zeros.size()));
+    uLong crc = 0;
+    for (int i = 0; i < segments; ++i)
+        crc = crc32_combine(crc, segmentCrc, z_off_t(ZeroSegmentBytes));
+    QByteArray gz = FixedHeader(0) + RawDeflateOfZeros(segments);
+    PutLe32(gz, quint32(crc));
+    PutLe32(gz, quint32(qint64(segments) * ZeroSegmentBytes));
+    return gz;
+}
+
 // A complete gz file made by the project's writer.
 inline QByteArray WriteGz(const QByteArray &plain, const TGzWriteOptions &options)
 {

@@ -35,19 +35,7 @@ QByteArray FlipByte(QByteArray bytes, qsizetype at)
 // More than 4 GiB of zeros from a few MiB of deflate data.
 QByteArray ZerosBeyondFourGiB()
 {
-    constexpr qint64 Segment = 64 * 1024 * 1024;
-    QByteArray zeros(Segment, '\0');
-    z_stream s{};
-    deflateInit2(&s, 9, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY);
-    QByteArray segment(1 << 20, Qt::Uninitialized);
-    s.next_in = reinterpret_cast<Bytef *>(zeros.data());
-    s.avail_in = uInt(zeros.size());
-    s.next_out = reinterpret_cast<Bytef *>(segment.data());
-    s.avail_out = uInt(segment.size());
-    deflate(&s, Z_FULL_FLUSH);
-    segment.resize(qsizetype(s.total_out));
-    deflateEnd(&s);
-    return segment.repeated(66) + QByteArray("\x03\x00", 2);
+    return RawDeflateOfZeros(66);
 }
 
 // How a stream of the table is expected to end.

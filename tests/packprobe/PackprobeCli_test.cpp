@@ -344,3 +344,74 @@ TEST_F(ProgramTest, InterruptedPasswordPromptRestoresTheEcho)
     close(master);
 }
 #endif
+
+// ---------------------------------------------------------------------------
+// --verify
+
+TEST_F(ProgramTest, VerifyReportsEveryFileAndExitsByTheWorst)
+{
+    const QByteArray plain = SampleText(200000);
+    const QByteArray gz = WriteGz(plain, PlainOptions());
+    QDir().mkpath(path("set/sub"));
+    writeFile("set/a.gz", gz);
+    writeFile("set/sub/b.gze", WriteGz(plain, EncryptedOptions("pass word", 3)));
+    EXPECT_EQ(run({"--verify", path("set"), "--password-stdin"}, "pass word\n"), ExitSuccess)
+        << out.toStdString() << err.toStdString();
+    QStringList lines = QString::fromUtf8(out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << out.toStdString();
+    EXPECT_TRUE(lines.last().startsWith("2 files: 2 intact")) << lines.last().toStdString();
+    EXPECT_TRUE(err.isEmpty()) << err.toStdString();
+
+    writeFile("set/sub/cut.gz", gz.left(gz.size() / 3) + gz.right(8));
+    writeFile("password.txt", "wrong\n");
+    EXPECT_EQ(run({"--verify", "-j", "2", "--json", path("set"), "--password-file", path("password.txt")}),
+              ExitAnalysisError);
+    lines = QString::fromUtf8(out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 4) << out.toStdString();
+    EXPECT_TRUE(out.contains("\"Decryption failed\"")) << out.toStdString();
+    EXPECT_TRUE(out.contains("\"truncated\"")) << out.toStdString();
+    EXPECT_TRUE(lines.last().startsWith("{\"summary\":")) << lines.last().toStdString();
+}
+
+TEST_F(ProgramTest, VerifyUsageErrors)
+{
+    EXPECT_EQ(run({"--verify"}), ExitUsage);
+    EXPECT_EQ(run({"--verify", "-j", "0", dir()}), ExitUsage);
+    EXPECT_EQ(run({"--verify", "-jx", dir()}), ExitUsage);
+    EXPECT_EQ(run({"--verify", dir(), "--save", path("x")}), ExitUsage);
+    EXPECT_EQ(run({"--verify", dir(), "--password-stdin", "--password-file", path("p")}), ExitUsage);
+    EXPECT_EQ(run({"-j", "2", "--report", path("a.gz")}), ExitUsage);
+}
+
+#ifdef Q_OS_UNIX
+TEST_F(ProgramTest, VerifyStopsOnCtrlCWithASummaryAndLeavesNothing)
+{
+    QDir().mkpath(path("set"));
+    QDir().mkpath(path("tmp"));
+    const QByteArray zeros = ZerosGz(1);
+    for (int i = 0; i < 200; ++i)
+        writeFile(QStringLiteral("set/zeros%1.gz").arg(i, 3, 10, QLatin1Char('0')), zeros);
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TMPDIR", path("tmp"));
+    process.setProcessEnvironment(environment);
+    process.start(program, {"--verify", "-j", "1", path("set")});
+    ASSERT_TRUE(process.waitForStarted());
+    // Interrupted once the first file is checked.
+    QByteArray output;
+    while (!output.contains('\n') && process.waitForReadyRead(60000))
+        output += process.readAllStandardOutput();
+    ASSERT_TRUE(output.contains('\n'));
+    ::kill(pid_t(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    output += process.readAllStandardOutput();
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), ExitAnalysisError);
+    const QStringList lines = QString::fromUtf8(output).split('\n', Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 3) << output.toStdString();
+    EXPECT_LT(lines.size(), 200) << output.toStdString();
+    EXPECT_TRUE(lines.at(lines.size() - 2).startsWith("Interrupted: ")) << output.toStdString();
+    EXPECT_EQ(QDir(path("tmp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList());
+}
+#endif
