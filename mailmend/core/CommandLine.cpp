@@ -295,63 +295,129 @@ int Scan(const TOptions &options, TCommandLineIo &io)
     });
 }
 
-QJsonArray MailsAsJson(const TScanResult &scan)
+QJsonObject MailAsJson(const TDeletedMail &mail, const TMailSummary *summary)
 {
-    QJsonArray mails;
-    for (const TDeletedMail &mail : scan.Mails) {
-        const TMailSummary *summary = scan.SummaryOf(mail.Number);
-        QJsonObject object;
-        object.insert(QStringLiteral("number"), mail.Number);
-        object.insert(QStringLiteral("offset"), mail.SeparatorOffset);
-        object.insert(QStringLiteral("date"), summary && summary->Date.isValid()
-                                                  ? QJsonValue(summary->Date.toString(Qt::ISODate))
-                                                  : QJsonValue());
-        object.insert(QStringLiteral("from"), summary ? summary->From : QString());
-        object.insert(QStringLiteral("subject"), summary ? summary->Subject : QString());
-        object.insert(QStringLiteral("size"), mail.Size);
-        object.insert(QStringLiteral("status"), StatusValueText(mail.Status));
-        mails.append(object);
-    }
-    return mails;
+    QJsonObject object;
+    object.insert(QStringLiteral("number"), mail.Number);
+    object.insert(QStringLiteral("offset"), mail.SeparatorOffset);
+    object.insert(QStringLiteral("date"), summary && summary->Date.isValid()
+                                              ? QJsonValue(summary->Date.toString(Qt::ISODate))
+                                              : QJsonValue());
+    object.insert(QStringLiteral("from"), summary ? summary->From : QString());
+    object.insert(QStringLiteral("subject"), summary ? summary->Subject : QString());
+    object.insert(QStringLiteral("size"), mail.Size);
+    object.insert(QStringLiteral("status"), StatusValueText(mail.Status));
+    return object;
 }
 
-void PrintMailTable(const TScanResult &scan, QTextStream &out)
+// A JSON string literal of text.
+QString JsonString(const QString &text)
 {
-    out << Translate("Number") << '\t' << Translate("Date") << '\t' << Translate("From") << '\t'
-        << Translate("Subject") << '\t' << Translate("Size") << '\n';
-    for (const TDeletedMail &mail : scan.Mails) {
-        const TMailSummary *summary = scan.SummaryOf(mail.Number);
-        const QString date = summary && summary->Date.isValid() ? summary->Date.toString(Qt::ISODate) : QString();
-        out << mail.Number << '\t' << date << '\t' << EscapeControlChars(summary ? summary->From : QString()) << '\t'
-            << EscapeControlChars(summary ? summary->Subject : QString()) << '\t' << mail.Size << '\n';
-    }
+    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(array.mid(1, array.size() - 2));
 }
+
+// Prints the deleted mails of the folders as the scan finds them, so that
+// memory does not grow with their number: a tab-separated table per folder,
+// or one JSON document (an array, or with several folders an object that
+// maps each folder to its array) with one mail object per line.
+class TDeletedMailPrinter final : public IDeletedMailSink
+{
+public:
+    TDeletedMailPrinter(const TOptions &options, QTextStream &out)
+        : FJson(options.Json), FSeveral(options.Folders.size() > 1), FOut(out)
+    {
+    }
+
+    void BeginFolder(const QString &folder, const QString &path)
+    {
+        FFolder = folder;
+        FPath = path;
+        FMailsOfFolder = 0;
+        FFolderOpen = false;
+    }
+    void DeletedMail(const TDeletedMail &mail, const TMailSummary *summary) override
+    {
+        OpenFolder();
+        if (FJson) {
+            FOut << (FMailsOfFolder ? ",\n" : "\n") << Indent() << "    "
+                 << QString::fromUtf8(QJsonDocument(MailAsJson(mail, summary)).toJson(QJsonDocument::Compact));
+        } else {
+            const QString date =
+                summary && summary->Date.isValid() ? summary->Date.toString(Qt::ISODate) : QString();
+            FOut << mail.Number << '\t' << date << '\t' << EscapeControlChars(summary ? summary->From : QString())
+                 << '\t' << EscapeControlChars(summary ? summary->Subject : QString()) << '\t' << mail.Size
+                 << '\n';
+        }
+        ++FMailsOfFolder;
+    }
+    // The folder was scanned to its end, or its scan failed after some of
+    // its mails were printed: either way its part is closed.
+    void EndFolder(bool scanned)
+    {
+        if (scanned)
+            OpenFolder();
+        if (!FFolderOpen)
+            return;
+        if (FJson)
+            FOut << (FMailsOfFolder ? QStringLiteral("\n") + Indent() : QString()) << ']';
+        FFolderOpen = false;
+    }
+    void Finish()
+    {
+        if (!FJson)
+            return;
+        if (!FSeveral && !FStarted)
+            FOut << "[]";
+        if (FSeveral)
+            FOut << (FStarted ? "\n}" : "{}");
+        FOut << '\n';
+    }
+
+private:
+    QString Indent() const { return FSeveral ? QStringLiteral("    ") : QString(); }
+    void OpenFolder()
+    {
+        if (FFolderOpen)
+            return;
+        if (FJson) {
+            if (FSeveral)
+                FOut << (FStarted ? ",\n" : "{\n") << "    " << JsonString(FFolder) << ": ";
+            FOut << '[';
+        } else {
+            if (FSeveral)
+                FOut << (FStarted ? QStringLiteral("\n") : QString()) << FolderHeading(FPath) << '\n';
+            FOut << Translate("Number") << '\t' << Translate("Date") << '\t' << Translate("From") << '\t'
+                 << Translate("Subject") << '\t' << Translate("Size") << '\n';
+        }
+        FStarted = true;
+        FFolderOpen = true;
+    }
+
+    const bool FJson;
+    const bool FSeveral;
+    QTextStream &FOut;
+    QString FFolder;
+    QString FPath;
+    qint64 FMailsOfFolder = 0;
+    bool FFolderOpen = false;
+    bool FStarted = false;
+};
 
 int ListDeleted(const TOptions &options, TCommandLineIo &io)
 {
-    const bool several = options.Folders.size() > 1;
-    QJsonObject byFolder;
-    QJsonArray single;
-    bool first = true;
+    TDeletedMailPrinter printer(options, io.Out);
     const int result = ForEachFolder(options, io, [&](const QString &folder, const QString &path) {
-        const TScanResult scan = ScanMailFolder(path, io.Monitor, TScanDetail::Summaries);
-        if (options.Json) {
-            if (several)
-                byFolder.insert(folder, MailsAsJson(scan));
-            else
-                single = MailsAsJson(scan);
-            return;
+        printer.BeginFolder(folder, path);
+        try {
+            ScanMailFolder(path, printer, io.Monitor, TScanDetail::Summaries);
+        } catch (...) {
+            printer.EndFolder(false);
+            throw;
         }
-        if (several) {
-            io.Out << (first ? QString() : QStringLiteral("\n")) << FolderHeading(path) << '\n';
-            first = false;
-        }
-        PrintMailTable(scan, io.Out);
+        printer.EndFolder(true);
     });
-    if (options.Json && result != ExitCancelled) {
-        const QJsonDocument document = several ? QJsonDocument(byFolder) : QJsonDocument(single);
-        io.Out << QString::fromUtf8(document.toJson(QJsonDocument::Indented));
-    }
+    printer.Finish();
     return result;
 }
 

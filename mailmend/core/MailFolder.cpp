@@ -19,6 +19,11 @@
 #if defined(__SSE2__) || defined(_M_X64)
 #define MAILMEND_SSE2 1
 #include <emmintrin.h>
+// AVX2 where the processor has it, chosen at run time (GCC and Clang).
+#if defined(__GNUC__) && !defined(_WIN32)
+#define MAILMEND_AVX2 1
+#include <immintrin.h>
+#endif
 #endif
 
 namespace mailmend {
@@ -84,45 +89,100 @@ const uchar *FindBreak(const uchar *p, const uchar *end)
     return end;
 }
 
+template <class U>
+bool IsBreakUnit(const uchar *p)
+{
+    const char16_t c = U::Load(p);
+    return c == LF || c == CR;
+}
+
+#if defined(MAILMEND_SSE2)
+// The first 'F' in [p, end) whose unit before it is a line break, with SSE2
+// (every x86-64 has it), or nullptr once fewer than 16 bytes are left; p is
+// moved on as far as was searched. The unit before p must be readable.
+template <class U>
+const uchar *FindBreakFSse2(const uchar *&p, const uchar *end)
+{
+    const __m128i f = U::Splat(u'F');
+    const __m128i lf = U::Splat(LF);
+    const __m128i cr = U::Splat(CR);
+    for (; end - p >= 16; p += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p - U::Size));
+        const __m128i hits = _mm_and_si128(U::Equal(v, f), _mm_or_si128(U::Equal(before, lf), U::Equal(before, cr)));
+        if (const unsigned mask = unsigned(_mm_movemask_epi8(hits)))
+            return p + std::countr_zero(mask);
+    }
+    return nullptr;
+}
+#endif
+
+#if defined(MAILMEND_AVX2)
+// The same for 8-bit units with AVX2, where the processor has it: twice the
+// bytes per instruction.
+__attribute__((target("avx2"))) const uchar *FindBreakFAvx2(const uchar *&p, const uchar *end)
+{
+    const __m256i f = _mm256_set1_epi8('F');
+    const __m256i lf = _mm256_set1_epi8(char(LF));
+    const __m256i cr = _mm256_set1_epi8(char(CR));
+    for (; end - p >= 32; p += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
+        const __m256i before = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p - 1));
+        const __m256i hits = _mm256_and_si256(_mm256_cmpeq_epi8(v, f),
+                                              _mm256_or_si256(_mm256_cmpeq_epi8(before, lf),
+                                                              _mm256_cmpeq_epi8(before, cr)));
+        if (const unsigned mask = unsigned(_mm256_movemask_epi8(hits)))
+            return p + std::countr_zero(mask);
+    }
+    return nullptr;
+}
+
+bool HasAvx2()
+{
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#endif
+
 // The first unit 'F' in [p, end) that starts a line (the unit before it is a
 // CR or LF; for p itself prevBreak tells), or end. Only such lines can start
-// a message, so a message body is crossed 64 bytes at a time. prevBreak is
-// updated to what holds for the unit before the result.
+// a message, so a message body is crossed a vector at a time, comparing
+// every unit with 'F' and the unit before it with the line breaks. prevBreak
+// is updated to what holds for the unit before the result.
 template <class U>
 const uchar *FindLineStartF(const uchar *p, const uchar *end, bool &prevBreak)
 {
-#if defined(MAILMEND_SSE2)
-    const __m128i lf = U::Splat(LF);
-    const __m128i cr = U::Splat(CR);
-    const __m128i f = U::Splat(u'F');
-    // The bits of one unit: one for 8-bit units, two for 16-bit ones.
-    constexpr quint64 FirstUnit = U::Size == 1 ? 1 : 3;
-    while (end - p >= 64) {
-        quint64 breaks = 0;
-        quint64 fs = 0;
-        for (int i = 0; i < 4; ++i) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * i));
-            breaks |= quint64(unsigned(_mm_movemask_epi8(_mm_or_si128(U::Equal(v, lf), U::Equal(v, cr)))))
-                      << (16 * i);
-            fs |= quint64(unsigned(_mm_movemask_epi8(U::Equal(v, f)))) << (16 * i);
-        }
-        const quint64 starts = (breaks << U::Size) | (prevBreak ? FirstUnit : 0);
-        const quint64 candidates = starts & fs;
-        if (candidates) {
-            const int k = std::countr_zero(candidates);
-            prevBreak = true;
-            return p + k;
-        }
-        prevBreak = (breaks >> 63) != 0;
-        p += 64;
+    if (p == end)
+        return end;
+    // The first unit: the one before it lies outside the data.
+    if (U::Load(p) == u'F' && prevBreak)
+        return p;
+    p += U::Size;
+    const uchar *found = nullptr;
+#if defined(MAILMEND_AVX2)
+    if constexpr (U::Size == 1) {
+        if (HasAvx2())
+            found = FindBreakFAvx2(p, end);
     }
 #endif
+#if defined(MAILMEND_SSE2)
+    if (!found)
+        found = FindBreakFSse2<U>(p, end);
+#endif
+    if (found) {
+        prevBreak = true;
+        return found;
+    }
+    bool before = IsBreakUnit<U>(p - U::Size);
     for (; p < end; p += U::Size) {
         const char16_t c = U::Load(p);
-        if (c == u'F' && prevBreak)
+        if (c == u'F' && before) {
+            prevBreak = true;
             return p;
-        prevBreak = c == LF || c == CR;
+        }
+        before = c == LF || c == CR;
     }
+    prevBreak = before;
     return end;
 }
 
@@ -213,7 +273,12 @@ template <class U>
 class TMessageScanner
 {
 public:
-    TMessageScanner(TScanResult &result, bool summaries) : FResult(result), FSummaries(summaries) {}
+    TMessageScanner(TScanResult &result, bool summaries, IDeletedMailSink *sink)
+        : FResult(result), FSummaries(summaries), FSink(sink)
+    {
+    }
+
+    qint64 DeletedSeen() const { return FDeletedSeen; }
 
     // Takes the whole units [data, end) at file offset offset; eof: nothing
     // follows them. Returns the first unit not consumed: the start of a line
@@ -349,12 +414,20 @@ private:
         FStatusSeen = true;
         if (status.Valid && (status.Value & MailFlagDeleted))
             RecordDeleted(status, p);
+        // Nothing further in this header block can change the scan: unless
+        // the summary of a deleted mail needs the rest of the block, it is
+        // crossed like a body, a line start with 'F' at a time.
+        if (!(FCurrentDeleted && FSummaries)) {
+            FHeader.clear();
+            FCollecting = false;
+            FInBody = true;
+        }
     }
 
     void RecordDeleted(const TStatusParse &status, const uchar *line)
     {
         TDeletedMail mail;
-        mail.Number = FResult.DeletedCount() + 1;
+        mail.Number = ++FDeletedSeen;
         mail.SeparatorOffset = FMessageStart;
         mail.DigitOffset = OffsetOf(line) + status.LastDigit * U::Size;
         mail.Status = status.Value;
@@ -390,9 +463,21 @@ private:
         if (!FMessageOpen)
             return;
         EndHeader();
-        if (FCurrentDeleted)
+        if (FCurrentDeleted) {
             FResult.Mails.back().Size = end - FMessageStart;
+            if (FSink)
+                HandOver();
+        }
         FMessageOpen = false;
+    }
+
+    // A streamed scan keeps no mail: the one just ended goes to the sink.
+    void HandOver()
+    {
+        FSink->DeletedMail(FResult.Mails.back(), FSummaries ? &FResult.Summaries.back() : nullptr);
+        FResult.Mails.pop_back();
+        if (FSummaries)
+            FResult.Summaries.pop_back();
     }
 
     // Adds bytes of the header block for the summary, up to its limit.
@@ -424,6 +509,8 @@ private:
 
     TScanResult &FResult;
     const bool FSummaries;
+    IDeletedMailSink *const FSink; // nullptr: the mails are kept in FResult
+    qint64 FDeletedSeen = 0;
     const uchar *FData = nullptr;
     qint64 FOffset = 0;
     QByteArray FHeader;
@@ -476,10 +563,11 @@ TFolderEncoding DetectEncoding(const uchar *data, qint64 size, int &bomSize)
 // start of the file) up to size and feeds its text to the scanner. A line
 // that a buffer cuts is moved to the front and completed by the next read.
 template <class U>
-void RunScan(TFolderFile &file, std::vector<uchar> &buffer, qint64 filled, qint64 size,
-             foundation::IProgressMonitor *monitor, TScanResult &result, bool summaries)
+qint64 RunScan(TFolderFile &file, std::vector<uchar> &buffer, qint64 filled, qint64 size,
+               foundation::IProgressMonitor *monitor, TScanResult &result, bool summaries,
+               IDeletedMailSink *sink)
 {
-    TMessageScanner<U> scanner(result, summaries);
+    TMessageScanner<U> scanner(result, summaries, sink);
     qint64 start = result.BomSize; // first unprocessed byte in buffer
     qint64 offset = 0;             // file position of buffer[0]
     for (;;) {
@@ -492,7 +580,7 @@ void RunScan(TFolderFile &file, std::vector<uchar> &buffer, qint64 filled, qint6
             throw foundation::ECancelled();
         if (eof) {
             scanner.Finish(size);
-            return;
+            return scanner.DeletedSeen();
         }
         const qint64 keep = buffer.data() + filled - tail;
         std::memmove(buffer.data(), tail, size_t(keep));
@@ -508,20 +596,29 @@ void RunScan(TFolderFile &file, std::vector<uchar> &buffer, qint64 filled, qint6
     }
 }
 
-// The chosen mails of a scan, in file order.
-std::vector<const TDeletedMail *> ChosenMails(const TScanResult &scan, const TMailSelection &selection)
+// The chosen mails of a scan, in file order, without a copy of the list (a
+// folder may have a million deleted mails).
+class TChosenMails
 {
-    std::vector<const TDeletedMail *> chosen;
-    if (selection.IsAll()) {
-        chosen.reserve(scan.Mails.size());
-        for (const TDeletedMail &mail : scan.Mails)
-            chosen.push_back(&mail);
-    } else {
-        for (const qint64 number : selection.ChosenNumbers())
-            chosen.push_back(scan.MailOf(number));
+public:
+    TChosenMails(const TScanResult &scan, const TMailSelection &selection)
+        : FScan(scan), FSelection(selection)
+    {
     }
-    return chosen;
-}
+    qint64 Count() const
+    {
+        return FSelection.IsAll() ? FScan.DeletedCount() : qint64(FSelection.ChosenNumbers().size());
+    }
+    const TDeletedMail &At(qint64 index) const
+    {
+        return FSelection.IsAll() ? FScan.Mails[size_t(index)]
+                                  : *FScan.MailOf(FSelection.ChosenNumbers()[size_t(index)]);
+    }
+
+private:
+    const TScanResult &FScan;
+    const TMailSelection &FSelection;
+};
 
 // Where the digit of a mail is in the file and how it reads: one byte, or
 // the two bytes of a 16-bit unit.
@@ -550,29 +647,33 @@ TDigitBytes DigitBytesOf(const TDeletedMail &mail, TFolderEncoding encoding, cha
     return d;
 }
 
-// True when every chosen digit still reads as the scan found it. Reads the
-// file in windows so that close mails cost one read.
-bool DigitsUnchanged(TFolderFile &file, const TScanResult &scan, const std::vector<const TDeletedMail *> &chosen,
+// True when every chosen digit still reads as the scan found it. One read
+// covers the digits of a run of close mails and reaches only as far as the
+// last of them, so that mails far apart cost a few bytes each.
+bool DigitsUnchanged(TFolderFile &file, TFolderEncoding encoding, const TChosenMails &chosen,
                      foundation::IProgressMonitor *monitor)
 {
     std::vector<uchar> window(static_cast<size_t>(VerifyWindowSize));
-    qint64 windowStart = -1;
-    qint64 windowSize = 0;
-    qint64 checked = 0;
-    for (const TDeletedMail *mail : chosen) {
-        const TDigitBytes d = DigitBytesOf(*mail, scan.Encoding, mail->Digit);
-        if (windowStart < 0 || d.Offset < windowStart || d.Offset + d.Count > windowStart + windowSize) {
-            windowStart = d.Offset;
-            windowSize = file.ReadAt(windowStart, window.data(), VerifyWindowSize);
-            if (windowSize < 0)
-                ThrowReadError(file);
-            if (windowSize < d.Count)
+    const qint64 count = chosen.Count();
+    for (qint64 first = 0; first < count;) {
+        const qint64 windowStart = chosen.At(first).DigitOffset;
+        qint64 last = first;
+        while (last + 1 < count && chosen.At(last + 1).DigitOffset + 2 <= windowStart + VerifyWindowSize)
+            ++last;
+        const qint64 wanted = qMin(chosen.At(last).DigitOffset + 2 - windowStart, VerifyWindowSize);
+        const qint64 got = file.ReadAt(windowStart, window.data(), wanted);
+        if (got < 0)
+            ThrowReadError(file);
+        for (qint64 i = first; i <= last; ++i) {
+            const TDeletedMail &mail = chosen.At(i);
+            const TDigitBytes d = DigitBytesOf(mail, encoding, mail.Digit);
+            if (d.Offset + d.Count > windowStart + got
+                || std::memcmp(window.data() + (d.Offset - windowStart), d.Bytes, size_t(d.Count)) != 0)
                 return false;
         }
-        if (std::memcmp(window.data() + (d.Offset - windowStart), d.Bytes, size_t(d.Count)) != 0)
-            return false;
-        if (++checked % 4096 == 0 && foundation::IsCancelRequested(monitor))
+        if (foundation::IsCancelRequested(monitor))
             throw foundation::ECancelled();
+        first = last + 1;
     }
     return true;
 }
@@ -635,10 +736,12 @@ QString MailIndexFileName(const QString &folderPath)
     return index == folderPath ? QString() : index;
 }
 
-TScanResult ScanMailFolder(const QString &path, foundation::IProgressMonitor *monitor, TScanDetail detail)
+namespace {
+
+qint64 RunMailFolderScan(const QString &path, foundation::IProgressMonitor *monitor, TScanDetail detail,
+                         IDeletedMailSink *sink, TScanResult &result)
 {
     TFolderFile file(path, TFolderFile::TAccess::Read);
-    TScanResult result;
     result.FileName = path;
     result.Identity = file.Identity();
     if (!result.Identity.IsValid())
@@ -656,16 +759,29 @@ TScanResult ScanMailFolder(const QString &path, foundation::IProgressMonitor *mo
     switch (result.Encoding) {
     case TFolderEncoding::Ansi:
     case TFolderEncoding::Utf8:
-        RunScan<TUnit8>(file, buffer, filled, size, monitor, result, summaries);
         break;
     case TFolderEncoding::Utf16LE:
-        RunScan<TUnit16<false>>(file, buffer, filled, size, monitor, result, summaries);
-        break;
+        return RunScan<TUnit16<false>>(file, buffer, filled, size, monitor, result, summaries, sink);
     case TFolderEncoding::Utf16BE:
-        RunScan<TUnit16<true>>(file, buffer, filled, size, monitor, result, summaries);
-        break;
+        return RunScan<TUnit16<true>>(file, buffer, filled, size, monitor, result, summaries, sink);
     }
+    return RunScan<TUnit8>(file, buffer, filled, size, monitor, result, summaries, sink);
+}
+
+} // namespace
+
+TScanResult ScanMailFolder(const QString &path, foundation::IProgressMonitor *monitor, TScanDetail detail)
+{
+    TScanResult result;
+    RunMailFolderScan(path, monitor, detail, nullptr, result);
     return result;
+}
+
+qint64 ScanMailFolder(const QString &path, IDeletedMailSink &sink, foundation::IProgressMonitor *monitor,
+                      TScanDetail detail)
+{
+    TScanResult result;
+    return RunMailFolderScan(path, monitor, detail, &sink, result);
 }
 
 qint64 RestoreMailFolder(const TScanResult &scan, const QString &path, bool markUnread,
@@ -678,28 +794,29 @@ qint64 RestoreMailFolder(const TScanResult &scan, const QString &path, bool mark
                          const TMailSelection &selection, foundation::IProgressMonitor *monitor)
 {
     CheckMailSelection(scan, selection);
-    const std::vector<const TDeletedMail *> chosen = ChosenMails(scan, selection);
-    if (chosen.empty())
+    const TChosenMails chosen(scan, selection);
+    if (chosen.Count() == 0)
         return 0;
 
     TFolderFile file(path, TFolderFile::TAccess::ReadWrite);
-    if (!(file.Identity() == scan.Identity) || !DigitsUnchanged(file, scan, chosen, monitor)
+    if (!(file.Identity() == scan.Identity) || !DigitsUnchanged(file, scan.Encoding, chosen, monitor)
         || !(file.Identity() == scan.Identity))
         throw EMailFolderChanged(ChangedText(path), 0);
 
     // From here on every write is one whole change: no cancelling halfway.
     qint64 written = 0;
-    for (const TDeletedMail *mail : chosen) {
-        const TDigitBytes d = DigitBytesOf(*mail, scan.Encoding, RestoredStatusDigit(mail->Status, markUnread));
+    for (; written < chosen.Count(); ++written) {
+        const TDeletedMail &mail = chosen.At(written);
+        const TDigitBytes d = DigitBytesOf(mail, scan.Encoding, RestoredStatusDigit(mail.Status, markUnread));
         const uchar byte = d.Bytes[d.ChangedOffset - d.Offset];
         if (!file.WriteAt(d.ChangedOffset, &byte, 1))
             ThrowWriteError(file);
-        if (++written % 4096 == 0)
-            foundation::ReportProgress(monitor, written, qint64(chosen.size()));
+        if (written % 4096 == 4095)
+            foundation::ReportProgress(monitor, written + 1, chosen.Count());
     }
     if (!file.Sync())
         ThrowWriteError(file);
-    foundation::ReportProgress(monitor, written, qint64(chosen.size()));
+    foundation::ReportProgress(monitor, written, chosen.Count());
 
     const QString index = MailIndexFileName(ResolvedFolderFile(path));
     if (!index.isEmpty() && QFileInfo::exists(index))

@@ -133,6 +133,22 @@ public:
 TScanResult ScanMailFolder(const QString &path, foundation::IProgressMonitor *monitor = nullptr,
                            TScanDetail detail = TScanDetail::StatusOnly);
 
+// Told each deleted mail of a streamed scan, in file order, once its size is
+// known; summary is nullptr unless the scan reads summaries.
+class IDeletedMailSink
+{
+public:
+    virtual ~IDeletedMailSink() = default;
+    virtual void DeletedMail(const TDeletedMail &mail, const TMailSummary *summary) = 0;
+};
+
+// The scan of ScanMailFolder with every deleted mail handed to sink instead
+// of kept: the result's Mails and Summaries stay empty, so that memory does
+// not grow with the number of deleted mails (a listing of a folder with a
+// million of them). Returns the number of deleted mails.
+qint64 ScanMailFolder(const QString &path, IDeletedMailSink &sink, foundation::IProgressMonitor *monitor = nullptr,
+                      TScanDetail detail = TScanDetail::StatusOnly);
+
 // Recovers every deleted mail of the scan in the folder file itself, flushes
 // the file to disk and deletes its index file; returns the number of mails
 // recovered. A scan without deleted mails returns 0 and writes nothing.

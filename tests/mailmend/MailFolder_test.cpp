@@ -313,6 +313,45 @@ TEST_P(MailFolderBufferEdges, AgreeWithTheModel)
 
 INSTANTIATE_TEST_SUITE_P(Shifts, MailFolderBufferEdges, ::testing::Values(1, 2, 3, 5, 6, 9, 17, 18, 19, 25, 40));
 
+// Collects what a streamed scan hands over.
+class TCollectingSink final : public IDeletedMailSink
+{
+public:
+    void DeletedMail(const TDeletedMail &mail, const TMailSummary *summary) override
+    {
+        Mails.push_back(mail);
+        Subjects.append(summary ? summary->Subject : QStringLiteral("(none)"));
+    }
+    std::vector<TDeletedMail> Mails;
+    QStringList Subjects;
+};
+
+TEST_F(MailFolderTest, StreamedScanHandsOverWhatAKeptScanHolds)
+{
+    const QByteArray input = "text before\nX-Mozilla-Status: 0008\n\nFrom a\nSubject: one\nX-Mozilla-Status: 0009\n\n"
+                             "body\nFrom b\nX-Mozilla-Status: 0001\nSubject: kept\n\n"
+                             "From c\nX-Mozilla-Status: 000c\nSubject: three\n\nlast body";
+    const QString file = writeFile(QStringLiteral("Inbox"), input);
+    for (const TScanDetail detail : {TScanDetail::StatusOnly, TScanDetail::Summaries}) {
+        const TScanResult kept = ScanMailFolder(file, nullptr, detail);
+        TCollectingSink sink;
+        EXPECT_EQ(ScanMailFolder(file, sink, nullptr, detail), 3);
+        ASSERT_EQ(sink.Mails.size(), kept.Mails.size());
+        for (size_t i = 0; i < sink.Mails.size(); ++i) {
+            EXPECT_EQ(sink.Mails[i].Number, kept.Mails[i].Number);
+            EXPECT_EQ(sink.Mails[i].SeparatorOffset, kept.Mails[i].SeparatorOffset);
+            EXPECT_EQ(sink.Mails[i].DigitOffset, kept.Mails[i].DigitOffset);
+            EXPECT_EQ(sink.Mails[i].Size, kept.Mails[i].Size);
+            EXPECT_EQ(sink.Mails[i].Status, kept.Mails[i].Status);
+        }
+        const QStringList subjects = detail == TScanDetail::Summaries
+                                         ? QStringList{QString(), QStringLiteral("one"), QStringLiteral("three")}
+                                         : QStringList{QStringLiteral("(none)"), QStringLiteral("(none)"),
+                                                       QStringLiteral("(none)")};
+        EXPECT_EQ(sink.Subjects, subjects);
+    }
+}
+
 TEST_F(MailFolderTest, RandomTextAgreesWithTheModel)
 {
     // Short pieces with every kind of break, separators and status lines
