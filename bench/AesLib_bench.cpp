@@ -32,6 +32,8 @@
 #include <unistd.h>
 #endif
 
+using namespace packprobe;
+
 namespace {
 
 constexpr int WorkBuffer = 0x80000;

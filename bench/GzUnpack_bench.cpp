@@ -30,6 +30,9 @@
 #include <functional>
 #include <optional>
 
+using namespace foundation;
+using namespace packprobe;
+
 namespace {
 
 constexpr char Password[] = "bench password 123";

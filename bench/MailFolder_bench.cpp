@@ -30,6 +30,7 @@
 
 #include <sys/resource.h>
 
+using namespace foundation;
 using namespace mailmend;
 
 namespace {

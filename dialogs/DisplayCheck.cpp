@@ -6,6 +6,8 @@
 
 namespace dialogs {
 
+using namespace foundation;
+
 bool DisplayAvailable()
 {
 #if defined(Q_OS_WIN) || defined(Q_OS_MACOS)

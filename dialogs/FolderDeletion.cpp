@@ -6,6 +6,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+namespace dialogs {
+
+using namespace foundation;
+
 bool TFolderRemover::RemoveFile(const QString &path)
 {
     if (IsLinkEntry(path))
@@ -111,3 +115,5 @@ void DeleteFolderTree(const QString &base, const QString &subFolder, bool delete
     TFolderRemover remover;
     DeleteFolderTree(base, subFolder, deleteTop, counts, remover);
 }
+
+} // namespace dialogs

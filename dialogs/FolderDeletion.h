@@ -6,6 +6,8 @@
 
 #include <QString>
 
+namespace dialogs {
+
 struct TDeletionCounts
 {
     unsigned Dirs = 0;
@@ -49,3 +51,5 @@ bool IsMountPoint(const QString &folder, const QString &entry);
 void PrepareFileForDeletion(const QString &path);
 void PrepareFolderForRemoval(const QString &path);
 bool RemoveLinkEntry(const QString &path);
+
+} // namespace dialogs

@@ -8,6 +8,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+namespace dialogs {
+
+using namespace foundation;
+
 bool IsLinkEntry(const QString &path)
 {
     return QFileInfo(path).isSymLink();
@@ -54,3 +58,5 @@ bool IsMountPoint(const QString &folder, const QString &entry)
         return false;
     return folderStat.st_dev != entryStat.st_dev || IsMountRoot(entry);
 }
+
+} // namespace dialogs

@@ -6,6 +6,10 @@
 
 #include <windows.h>
 
+namespace dialogs {
+
+using namespace foundation;
+
 namespace {
 
 std::wstring NativePath(const QString &path)
@@ -49,3 +53,5 @@ bool IsMountPoint(const QString &, const QString &)
 {
     return false;
 }
+
+} // namespace dialogs

@@ -15,6 +15,10 @@
 #include <QSignalBlocker>
 #include <QStyleOptionComboBox>
 
+namespace dialogs {
+
+using namespace foundation;
+
 namespace {
 
 // The first fifteen entries are numbered with one hexadecimal digit so that
@@ -578,3 +582,5 @@ void THistoryCombo::DoExit()
         UpdateList();
     }
 }
+
+} // namespace dialogs

@@ -19,6 +19,8 @@
 class QAction;
 class QActionGroup;
 
+namespace dialogs {
+
 // Caption of the menu item for entry `index` (0-based): the number index + 1
 // in upper-case hexadecimal, one digit wide for the first fifteen entries
 // (1 … F) and two for later ones (10, 11, …), a blank and the text. Without
@@ -203,3 +205,5 @@ private:
     QString FIniSection;
     bool FEraseSection = false;
 };
+
+} // namespace dialogs

@@ -9,6 +9,8 @@
 
 namespace dialogs {
 
+using namespace foundation;
+
 QString ErrorTextOf(const std::exception_ptr &error)
 {
     if (!error)

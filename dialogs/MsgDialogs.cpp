@@ -10,6 +10,9 @@
 #include <QScopeGuard>
 #include <QShowEvent>
 
+namespace dialogs {
+
+using namespace foundation;
 
 namespace {
 
@@ -247,3 +250,5 @@ int ErrorDialog(const QString &message, TDefaultMonitor monitor)
 {
     return ErrorDialogAt(DefaultDialogPos, message, monitor);
 }
+
+} // namespace dialogs

@@ -13,6 +13,8 @@
 
 class QMessageBox;
 
+namespace dialogs {
+
 // Message type: selects the icon and the standard caption.
 enum TMsgDlgType { mtWarning = 0, mtError = 1, mtInformation = 2, mtConfirmation = 3, mtCustom = 4 };
 
@@ -100,3 +102,5 @@ int ErrorDialogAt(const QPoint &pos, const QString &title, const QString &messag
 int ErrorDialogAt(const QPoint &pos, const QString &message,
                   TDefaultMonitor monitor = dmActiveForm);
 int ErrorDialog(const QString &message, TDefaultMonitor monitor = dmActiveForm);
+
+} // namespace dialogs

@@ -12,6 +12,10 @@
 
 #include <memory>
 
+namespace dialogs {
+
+using namespace foundation;
+
 TSelectDialog *SelectDialog = nullptr;
 
 namespace {
@@ -302,3 +306,5 @@ int ExecuteSelectDialog(const QString &ATitle, const QString &ACaption, TMsgDlgT
     return SelectDialog->Execute(DefaultDialogPos, ATitle, ACaption, DlgType, ACaptionFormat,
                                  AButtons, AOption, ButtonWidth, PreSelection, DefaultButton);
 }
+
+} // namespace dialogs

@@ -23,6 +23,8 @@ class QCheckBox;
 class QLabel;
 class QPushButton;
 
+namespace dialogs {
+
 // Font style flags of the message text; only bold changes the layout.
 enum TFontStyle { fsBold = 0x1, fsItalic = 0x2, fsUnderline = 0x4, fsStrikeOut = 0x8 };
 Q_DECLARE_FLAGS(TFontStyles, TFontStyle)
@@ -126,3 +128,5 @@ int ExecuteSelectDialog(const QString &ATitle, const QString &ACaption, TMsgDlgT
                         TFontStyles ACaptionFormat, const QStringList &AButtons,
                         const QString &AOption = QString(), int ButtonWidth = 0,
                         int PreSelection = -1, const QString &DefaultButton = QString());
+
+} // namespace dialogs

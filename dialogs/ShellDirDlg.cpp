@@ -40,6 +40,10 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+namespace dialogs {
+
+using namespace foundation;
+
 namespace {
 
 QString Tr(const char *text)
@@ -999,3 +1003,5 @@ void TShellDirDialog::LoadFromIni(const QString &iniName, const QString &section
     if (settings.top == 0)
         CentreOnScreen();
 }
+
+} // namespace dialogs

@@ -21,6 +21,9 @@ class QPushButton;
 class QSplitter;
 class QToolButton;
 class QTreeView;
+
+namespace dialogs {
+
 class THistoryCombo;
 class TFolderTreeFilter;
 
@@ -202,3 +205,5 @@ private:
     QPushButton *btbCancel = nullptr;
     QMenu *PopupMenu = nullptr;
 };
+
+} // namespace dialogs

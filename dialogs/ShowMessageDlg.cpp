@@ -13,6 +13,10 @@
 
 #include <climits>
 
+namespace dialogs {
+
+using namespace foundation;
+
 namespace {
 
 constexpr int IconSize = 32;
@@ -377,3 +381,5 @@ int ShowMsgDialogCentred(const QString &AText, TMsgDialogType DlgType)
 {
     return ShowMsgDialogAt(DefaultDialogPos, AText, 0, DlgType, mbYes, dmActiveForm);
 }
+
+} // namespace dialogs

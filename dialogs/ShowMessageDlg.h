@@ -18,6 +18,8 @@ class QLabel;
 class QPushButton;
 class QTimer;
 
+namespace dialogs {
+
 enum TMsgDialogType {
     mdtInformation,
     mdtWarning,
@@ -128,3 +130,5 @@ int ShowMsgDialogAt(const QPoint &APos, const QString &AText, int Delay, TMsgDia
 
 // Centred, no delay, mbYes, dmActiveForm.
 int ShowMsgDialogCentred(const QString &AText, TMsgDialogType DlgType);
+
+} // namespace dialogs

@@ -14,6 +14,10 @@
 #include <climits>
 #include <cstdlib>
 
+namespace dialogs {
+
+using namespace foundation;
+
 namespace {
 
 constexpr int MarginLeft = 20;
@@ -369,3 +373,5 @@ void ScaleImageList(TImageList &list, int sourcePpi, int targetPpi)
         list.Add(stretched);
     }
 }
+
+} // namespace dialogs

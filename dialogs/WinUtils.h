@@ -27,6 +27,8 @@ class QFontMetrics;
 class QScreen;
 class QWidget;
 
+namespace dialogs {
+
 // The library's "no position given" point: dialogs are centred.
 inline constexpr QPoint DefaultDialogPos{-1, -1};
 
@@ -186,3 +188,5 @@ void ScaleControlGlyphs(QWidget *container, int sourcePpi, int targetPpi);
 
 // Rebuilds the list at the scaled size, same pictures in the same order.
 void ScaleImageList(TImageList &list, int sourcePpi, int targetPpi);
+
+} // namespace dialogs

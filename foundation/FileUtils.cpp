@@ -11,6 +11,8 @@
 #include <cmath>
 #include <vector>
 
+namespace foundation {
+
 using namespace FileUtilsPlatform;
 
 // ---------------------------------------------------------------------------
@@ -27,7 +29,7 @@ EExtFileStreamError::EExtFileStreamError(const QString &msg, const QString &engl
 {
 }
 
-QString foundation::ErrorMessageOf(const std::exception &error)
+QString ErrorMessageOf(const std::exception &error)
 {
     if (const auto *fileError = dynamic_cast<const EExtFileStreamError *>(&error))
         return fileError->message();
@@ -390,3 +392,5 @@ bool GetShortcutInfo(const QString &shortcut, QString &target, QString &argument
     // A missing file (2) is a failure too, not only a negative status.
     return GetShortcutInfo(shortcut, target, arguments, workingFolder, description, runAsAdmin) == 0;
 }
+
+} // namespace foundation

@@ -9,6 +9,8 @@
 #include <memory>
 #include <stdexcept>
 
+namespace foundation {
+
 // File access that reports the operating system's error number, and file
 // operations above single reads and writes: copy with time stamp and
 // attributes, time stamps, attribute words and letters, date-time conversions,
@@ -65,11 +67,9 @@ private:
     QString FEnglishMessage;
 };
 
-namespace foundation {
 // The text an error shows the user: the message of a file error (with the
 // system's reason), else the exception's own text.
 QString ErrorMessageOf(const std::exception &error);
-} // namespace foundation
 
 // The error of CopyFileData.
 class ECopyError : public EExtFileStreamError
@@ -314,3 +314,5 @@ bool GetShortcutInfo(const QString &shortcut, QString &target, QString &argument
 // success, otherwise an error number. ownerWindow: native window id of the
 // window that owns possible progress windows (Windows), or 0.
 qint32 RecycleFolder(quintptr ownerWindow, const QString &folder);
+
+} // namespace foundation

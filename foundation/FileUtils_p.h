@@ -7,6 +7,8 @@
 
 #include <QString>
 
+namespace foundation {
+
 namespace FileUtilsPlatform {
 
 // Error numbers the portable code produces itself.
@@ -50,3 +52,5 @@ void SyncFolderOf(const QString &name);
 void RemoveFileQuietly(const QString &name);
 
 } // namespace FileUtilsPlatform
+
+} // namespace foundation

@@ -18,6 +18,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace foundation {
+
 namespace FileUtilsPlatform {
 
 const int FileNotFoundError = ENOENT;
@@ -609,3 +611,5 @@ void RemoveFileQuietly(const QString &name)
 }
 
 } // namespace FileUtilsPlatform
+
+} // namespace foundation

@@ -24,6 +24,8 @@
 
 using Microsoft::WRL::ComPtr;
 
+namespace foundation {
+
 namespace FileUtilsPlatform {
 
 const int FileNotFoundError = ERROR_FILE_NOT_FOUND;
@@ -483,3 +485,5 @@ void RemoveFileQuietly(const QString &name)
 }
 
 } // namespace FileUtilsPlatform
+
+} // namespace foundation

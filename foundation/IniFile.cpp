@@ -10,6 +10,8 @@
 
 #include <climits>
 
+namespace foundation {
+
 namespace {
 
 enum class TLineKind { Other, Section, Key };
@@ -537,3 +539,5 @@ bool TIniFile::ValueExists(const QString &section, const QString &key) const
 {
     return ReadDocument(m_fileName).Value(section, key).has_value();
 }
+
+} // namespace foundation

@@ -7,6 +7,8 @@
 
 #include <optional>
 
+namespace foundation {
+
 // Settings file in the INI form:
 //
 //   [Section]
@@ -118,3 +120,5 @@ public:
 private:
     QString m_fileName;
 };
+
+} // namespace foundation

@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+namespace foundation {
+
 namespace {
 
 struct TStartupValues
@@ -216,3 +218,5 @@ void ResetStartupValuesForTesting(const QString &executablePath)
     Values() = TStartupValues{executablePath.isEmpty() ? RunningExecutablePath() : executablePath,
                               {}, {}, {}};
 }
+
+} // namespace foundation

@@ -7,6 +7,8 @@
 
 #include <functional>
 
+namespace foundation {
+
 // Program start-up: the program's folder and name, the start-up settings file
 // (from the arguments of InitProgram and the command line), the library text
 // domains and the user-interface language.
@@ -94,3 +96,5 @@ void ResetStartupValuesForTesting(const QString &executablePath = QString());
 
 // Full path of the running program's executable file, as the platform gives it.
 QString RunningExecutablePath();
+
+} // namespace foundation

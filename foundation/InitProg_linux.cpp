@@ -2,7 +2,11 @@
 
 #include <QFileInfo>
 
+namespace foundation {
+
 QString RunningExecutablePath()
 {
     return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
 }
+
+} // namespace foundation

@@ -6,6 +6,8 @@
 
 #include <vector>
 
+namespace foundation {
+
 QString RunningExecutablePath()
 {
     uint32_t size = 0;
@@ -15,3 +17,5 @@ QString RunningExecutablePath()
         return {};
     return QFileInfo(QString::fromUtf8(buffer.data())).canonicalFilePath();
 }
+
+} // namespace foundation

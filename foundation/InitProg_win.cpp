@@ -4,6 +4,8 @@
 
 #include <vector>
 
+namespace foundation {
+
 QString RunningExecutablePath()
 {
     std::vector<wchar_t> buffer(MAX_PATH);
@@ -18,3 +20,5 @@ QString RunningExecutablePath()
         buffer.resize(buffer.size() * 2);
     }
 }
+
+} // namespace foundation

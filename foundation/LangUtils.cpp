@@ -18,6 +18,8 @@
 #include <mutex>
 #include <optional>
 
+namespace foundation {
+
 namespace {
 
 struct TTranslationState
@@ -446,3 +448,5 @@ void ResetTranslationForTesting()
     for (std::optional<QByteArray> &value : state.userEnvironment)
         value.reset();
 }
+
+} // namespace foundation

@@ -20,6 +20,8 @@ class QObject;
 // Marks a text for extraction without translating it (xgettext keyword N_).
 #define N_(text) text
 
+namespace foundation {
+
 inline constexpr char DefaultTextDomain[] = "default";
 inline constexpr char DialogsTextDomain[] = "dialogs";
 inline constexpr char UnitsTextDomain[] = "units";
@@ -96,3 +98,5 @@ QString LanguageCodeFromLocaleName(const QString &localeName);
 // For tests only: forgets the registered library domains, the ignored classes,
 // the catalogue bindings and the user's locale variables kept by UseLanguage.
 void ResetTranslationForTesting();
+
+} // namespace foundation

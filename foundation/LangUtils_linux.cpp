@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace foundation {
+
 // The user's interface language in gettext's order: the first entry of
 // LANGUAGE, else the first of LC_ALL, LC_MESSAGES and LANG that is set.
 QString SystemLanguageCode()
@@ -20,3 +22,5 @@ QString SystemLanguageCode()
     }
     return {};
 }
+
+} // namespace foundation

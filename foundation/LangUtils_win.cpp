@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+namespace foundation {
+
 QString SystemLanguageCode()
 {
     LANGID language = GetUserDefaultUILanguage();
@@ -9,3 +11,5 @@ QString SystemLanguageCode()
         language = GetUserDefaultLangID();
     return LanguageCodeFromPrimaryLanguage(PRIMARYLANGID(language));
 }
+
+} // namespace foundation

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+namespace foundation {
+
 QString FormatZeroPadded(int digits, qint64 value)
 {
     // Digits of the magnitude in unsigned arithmetic, so that the smallest
@@ -92,3 +94,5 @@ QString FormatSize(bool decimalUnits, bool trimWhole, QChar decimalSeparator, qi
     return SafeFormatArgs(pattern, {shown}, settings)
            + QLatin1String(unitNames[decimalUnits ? 1 : 0][level - 1]);
 }
+
+} // namespace foundation

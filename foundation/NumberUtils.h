@@ -4,6 +4,8 @@
 #include <QString>
 #include <QtGlobal>
 
+namespace foundation {
+
 // Decimal text with at least `digits` digits, zero-filled on the left and never
 // cut. A negative value gets its minus sign before the zeros: -7 with 3 digits
 // gives "-007". digits <= 0 gives the plain decimal text.
@@ -26,3 +28,5 @@ QString FormatGrouped(int digits, int group, bool zeroPad, qint64 value);
 // value within 0.1 (one decimal) or 0.01 (two decimals) of a whole number is
 // written without decimals.
 QString FormatSize(bool decimalUnits, bool trimWhole, QChar decimalSeparator, qint64 size);
+
+} // namespace foundation

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QStandardPaths>
 
+namespace foundation {
+
 namespace {
 
 // Index of the dot that starts the extension, or -1 when a separator or the
@@ -271,3 +273,5 @@ QString GetTempFolder()
     // QDir::tempPath() follows the platform's rules (TMPDIR, GetTempPathW).
     return AddBackslash(QDir::toNativeSeparators(QDir::tempPath()));
 }
+
+} // namespace foundation

@@ -3,6 +3,8 @@
 #include <QChar>
 #include <QString>
 
+namespace foundation {
+
 // Folder separator of the platform: the only one the file-name helpers know.
 // A separator of the other form is an ordinary character.
 #ifdef _WIN32
@@ -101,3 +103,5 @@ QString CurrentUserName();
 QString ComputerName();
 QString GetAllUsersFolder();
 QString GetPublicFolder();
+
+} // namespace foundation

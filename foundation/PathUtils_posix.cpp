@@ -10,6 +10,8 @@
 
 #include <vector>
 
+namespace foundation {
+
 QString PathUtilsPlatform::SpecialFolder(int identifier)
 {
     switch (identifier) {
@@ -66,3 +68,5 @@ QString GetPublicFolder()
 {
     return qEnvironmentVariable("PUBLIC");
 }
+
+} // namespace foundation

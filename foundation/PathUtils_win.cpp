@@ -10,6 +10,8 @@
 #pragma comment(lib, "advapi32.lib")
 #endif
 
+namespace foundation {
+
 namespace {
 
 QString ExpandVariable(const wchar_t *reference, bool &ok)
@@ -71,3 +73,5 @@ QString GetPublicFolder()
     bool ok = false;
     return ExpandVariable(L"%PUBLIC%", ok);
 }
+
+} // namespace foundation

@@ -5,6 +5,8 @@
 
 #include <QHash>
 
+namespace foundation {
+
 namespace {
 
 struct TPlaceholderEntry
@@ -139,3 +141,5 @@ QString ExpandPlaceholders(const QString &text, const TPlaceholderLookup &lookup
     }
     return result;
 }
+
+} // namespace foundation

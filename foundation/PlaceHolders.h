@@ -5,6 +5,8 @@
 
 #include <functional>
 
+namespace foundation {
+
 // Gives the value of one placeholder (its name in lower case with the percent
 // signs, e.g. "%appdata%"); called only for placeholders that occur.
 using TPlaceholderLookup = std::function<QString(const QString &placeholder)>;
@@ -22,3 +24,5 @@ QString PlaceholderValue(const QString &placeholder);
 // folder values lose one trailing separator here.
 QString ExpandPlaceholders(const QString &text);
 QString ExpandPlaceholders(const QString &text, const TPlaceholderLookup &lookup);
+
+} // namespace foundation

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace foundation {
+
 namespace {
 
 // Called through a volatile pointer, so that the compiler cannot see which
@@ -29,3 +31,5 @@ void WipeText(QString &secret)
         WipeMemory(secret.data(), std::size_t(secret.size()) * sizeof(QChar));
     secret.clear();
 }
+
+} // namespace foundation

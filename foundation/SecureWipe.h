@@ -5,6 +5,8 @@
 
 #include <cstddef>
 
+namespace foundation {
+
 // Overwriting secrets (passwords, keys) before their memory is released, in a
 // way the compiler may not leave out as a store nobody reads.
 
@@ -14,3 +16,5 @@ void WipeMemory(void *data, std::size_t size);
 void WipeBytes(QByteArray &secret);
 // Overwrites the characters with zeros and empties the text.
 void WipeText(QString &secret);
+
+} // namespace foundation

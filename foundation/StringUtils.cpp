@@ -8,6 +8,8 @@
 #include <cmath>
 #include <optional>
 
+namespace foundation {
+
 namespace {
 
 QString FormatErrorText(const QString &pattern)
@@ -359,3 +361,5 @@ bool IsMisreadUtf8(const QString &text)
     }
     return false;
 }
+
+} // namespace foundation

@@ -8,6 +8,8 @@
 #include <type_traits>
 #include <variant>
 
+namespace foundation {
+
 // One typed argument of SafeFormat. Integers keep their width and signedness,
 // because "%u" and "%x" show a negative 32-bit value as its 32-bit two's
 // complement and a negative 64-bit value as its 64-bit one.
@@ -125,3 +127,5 @@ QString EscapeControlChars(const QString &text);
 // Windows-1252 makes of a byte 0x80-0x9F (U+20AC for 0x80, U+201A for 0x82, ...),
 // so that text decoded with that code page ("Å‚" for "ł") is recognised too.
 bool IsMisreadUtf8(const QString &text);
+
+} // namespace foundation

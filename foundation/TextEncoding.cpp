@@ -1,5 +1,7 @@
 #include "foundation/TextEncoding.h"
 
+namespace foundation {
+
 namespace {
 
 // Windows-1252's characters for the bytes 0x80-0x9F; the five undefined
@@ -86,3 +88,5 @@ int ByteOrderMarkSize(TByteOrderMark mark)
     }
     return 0;
 }
+
+} // namespace foundation

@@ -4,6 +4,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+namespace foundation {
+
 // Byte-level text encodings that Qt leaves to the caller: the Windows-1252
 // code page applied byte for byte, and the byte-order marks that tell a
 // file's Unicode encoding.
@@ -32,3 +34,5 @@ enum class TByteOrderMark {
 TByteOrderMark DetectByteOrderMark(QByteArrayView bytes);
 // Its length in bytes (0 for None).
 int ByteOrderMarkSize(TByteOrderMark mark);
+
+} // namespace foundation

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QLocale>
 
+namespace foundation {
+
 using namespace WinApiUtilsPlatform;
 
 namespace {
@@ -111,3 +113,5 @@ void GetProgramVersion(const QString &name, const QString &fallbackVersion,
     dateText = modified.isValid() ? QLocale().toString(modified.date(), QLocale::ShortFormat)
                                   : QString();
 }
+
+} // namespace foundation

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 
+namespace foundation {
+
 // What the programs ask of the system about themselves and about other
 // programs: version strings of executables, the version and date texts of the
 // information message, and whether a program with a given executable name runs.
@@ -65,3 +67,5 @@ QString GetProcessImagePath(qint64 pid);
 bool IsProgramRunningIn(const QString &procRoot, const QString &exeName, bool fullPath);
 QString GetProcessImagePathIn(const QString &procRoot, qint64 pid);
 #endif
+
+} // namespace foundation

@@ -13,6 +13,8 @@
 #include <climits>
 #include <unistd.h>
 
+namespace foundation {
+
 using namespace WinApiUtilsPlatform;
 
 namespace {
@@ -116,3 +118,5 @@ QString GetProcessImagePath(qint64 pid)
 {
     return GetProcessImagePathIn(DefaultProcRoot, pid);
 }
+
+} // namespace foundation

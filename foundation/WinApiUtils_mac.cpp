@@ -13,6 +13,8 @@
 
 #include <vector>
 
+namespace foundation {
+
 using namespace WinApiUtilsPlatform;
 
 namespace WinApiUtilsPlatform {
@@ -65,3 +67,5 @@ bool IsProgramRunning(const QString &exeName, bool fullPath)
     }
     return false;
 }
+
+} // namespace foundation

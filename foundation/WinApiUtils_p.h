@@ -4,6 +4,8 @@
 
 #include <QString>
 
+namespace foundation {
+
 namespace WinApiUtilsPlatform {
 
 // Full path of the running program's executable file.
@@ -14,3 +16,5 @@ QString RunningExecutablePath();
 bool NamesExecutable(const QString &candidate, const QString &exeName);
 
 } // namespace WinApiUtilsPlatform
+
+} // namespace foundation

@@ -18,6 +18,8 @@
 #pragma comment(lib, "version.lib")
 #endif
 
+namespace foundation {
+
 using namespace WinApiUtilsPlatform;
 
 namespace {
@@ -151,3 +153,5 @@ bool IsProgramRunning(const QString &exeName, bool fullPath)
     }
     return false;
 }
+
+} // namespace foundation

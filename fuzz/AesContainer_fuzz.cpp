@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <cstring>
 
+using namespace packprobe;
+
 namespace {
 
 const QByteArray Password = "fuzz password";

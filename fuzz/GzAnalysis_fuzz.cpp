@@ -20,6 +20,8 @@
 #include <cstdint>
 #include <cstring>
 
+using namespace packprobe;
+
 namespace {
 
 const QByteArray Password = "fuzz";

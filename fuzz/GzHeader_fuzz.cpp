@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+using namespace packprobe;
+
 namespace {
 
 void Check(bool condition)

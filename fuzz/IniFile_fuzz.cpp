@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+using namespace foundation;
+
 namespace {
 
 void Check(bool condition)

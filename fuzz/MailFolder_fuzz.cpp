@@ -16,6 +16,9 @@
 #include <cstdint>
 #include <cstdlib>
 
+using namespace foundation;
+using namespace mailmend;
+
 namespace {
 
 void Check(bool condition)

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+using namespace mailmend;
+
 namespace {
 
 void Check(bool condition)

@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <limits>
 
+using namespace foundation;
+
 namespace {
 
 TFormatArgs PickArguments(uint8_t selector)

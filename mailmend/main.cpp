@@ -17,6 +17,9 @@
 #define MAILMEND_ISATTY isatty
 #endif
 
+using namespace foundation;
+using namespace mailmend;
+
 namespace {
 
 volatile std::sig_atomic_t CancelSignal = 0;

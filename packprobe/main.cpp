@@ -16,6 +16,9 @@
 
 #include <cstdio>
 
+using namespace foundation;
+using namespace packprobe;
+
 namespace {
 
 QStringList ArgumentList(int argc, char **argv)

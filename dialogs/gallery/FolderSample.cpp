@@ -12,6 +12,9 @@
 
 #include <memory>
 
+using namespace foundation;
+using namespace dialogs;
+
 namespace {
 
 // A small folder tree to browse: mail folders, backups, projects.

@@ -16,6 +16,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+using namespace dialogs;
+
 namespace {
 
 // Sample content: the file history of the gz analyzer.

@@ -4,6 +4,8 @@
 
 #include <QTextStream>
 
+using namespace dialogs;
+
 namespace {
 
 int ShowMessage(const QStringList &options)

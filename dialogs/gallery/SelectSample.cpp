@@ -4,6 +4,8 @@
 
 #include <QTextStream>
 
+using namespace dialogs;
+
 namespace {
 
 TMsgDlgType TypeFromName(const QString &name)

@@ -4,6 +4,8 @@
 
 #include <QTextStream>
 
+using namespace dialogs;
+
 namespace {
 
 TMsgDialogType TypeFromName(const QString &name)

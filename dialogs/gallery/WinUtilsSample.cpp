@@ -14,6 +14,9 @@
 
 #include <memory>
 
+using namespace foundation;
+using namespace dialogs;
+
 QString GalleryOption(const QStringList &options, const QString &name, const QString &def)
 {
     const QString flag = QStringLiteral("--") + name;

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QTextStream>
 
+using namespace dialogs;
+
 std::map<QString, GalleryItem> &GalleryEntries()
 {
     static std::map<QString, GalleryItem> entries;

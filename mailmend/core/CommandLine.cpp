@@ -17,6 +17,10 @@
 
 namespace mailmend {
 
+namespace mailmend {
+
+using namespace foundation;
+
 namespace {
 
 enum class TMode { None, Help, Version, ListProfiles, Scan, ListDeleted, Recover };

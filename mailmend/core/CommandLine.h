@@ -9,6 +9,8 @@
 
 #include <functional>
 
+namespace mailmend {
+
 // The command line of mailmend:
 //   mailmend --list-profiles [--thunderbird DIR]
 //   mailmend --scan FOLDER...

@@ -5,6 +5,8 @@
 
 namespace mailmend {
 
+using namespace foundation;
+
 namespace MailFileIoDetail {
 
 void ThrowOpenError(const QString &path, bool forWriting, int error)

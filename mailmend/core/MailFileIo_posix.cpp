@@ -12,6 +12,8 @@
 
 namespace mailmend {
 
+using namespace foundation;
+
 namespace {
 
 using MailFileIoDetail::ThrowNotRegular;

@@ -9,6 +9,8 @@
 
 namespace mailmend {
 
+using namespace foundation;
+
 namespace {
 
 using MailFileIoDetail::ThrowNotRegular;

@@ -28,6 +28,8 @@
 
 namespace mailmend {
 
+using namespace foundation;
+
 namespace {
 
 constexpr qint64 ReadBufferSize = qint64(1) << 20;

@@ -9,6 +9,8 @@
 
 namespace mailmend {
 
+using namespace foundation;
+
 namespace {
 
 int CountArgument(qint64 count)

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace mailmend {
+
 // The recovery of one mail folder with its questions: count, confirm, make
 // sure Thunderbird does not run, recover.
 

@@ -9,6 +9,8 @@
 
 namespace mailmend {
 
+using namespace foundation;
+
 namespace {
 
 // A selection of more numbers than this is surely a typing mistake (a range

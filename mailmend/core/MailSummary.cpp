@@ -6,6 +6,8 @@
 
 namespace mailmend {
 
+using namespace foundation;
+
 namespace {
 
 struct TGFree

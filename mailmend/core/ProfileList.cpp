@@ -2,6 +2,10 @@
 
 #include "foundation/LangUtils.h"
 
+namespace mailmend {
+
+using namespace foundation;
+
 TMailProfile::TMailProfile(const QString &AProfileName, const QString &APath, const QString &AFull,
                            bool ARelative, bool ADefault)
     : ProfileName(AProfileName), Path(APath), FullPath(AFull), Default(ADefault), Relative(ARelative)
@@ -117,3 +121,5 @@ QString TProfileList::DefaultProfile()
     SetDefault(result);
     return result;
 }
+
+} // namespace mailmend

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+namespace mailmend {
+
 // Thunderbird's profiles as listed in its "profiles.ini".
 
 // One profile.
@@ -74,3 +76,5 @@ private:
 
 // "<Thunderbird>/": the prefix of a relative path shown to the user.
 inline constexpr char ThunderbirdPathPrefix[] = "<Thunderbird>/";
+
+} // namespace mailmend

@@ -11,6 +11,10 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+namespace mailmend {
+
+using namespace foundation;
+
 TThunderbirdFiles::TThunderbirdFiles(const QString &thunderbirdFolder)
     : TbApp(AddBackslash(thunderbirdFolder)), TbProf(TbApp + QStringLiteral("profiles.ini"))
 {
@@ -213,3 +217,5 @@ bool LoadProfiles(TProfileList &list, TThunderbirdFiles &files)
         list.DefaultProfile();
     return !list.IsEmpty();
 }
+
+} // namespace mailmend

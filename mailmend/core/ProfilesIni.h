@@ -9,6 +9,8 @@
 
 #include <vector>
 
+namespace mailmend {
+
 // Reading Thunderbird's "profiles.ini" into a TProfileList.
 
 enum class TIniEncoding {
@@ -86,3 +88,5 @@ bool ReadProfilesIni(TProfileList &list, TThunderbirdFiles &files, bool forceUtf
 // Loads the profile list; true when at least one profile was found. Without a
 // profiles.ini the list is left as it is.
 bool LoadProfiles(TProfileList &list, TThunderbirdFiles &files);
+
+} // namespace mailmend

@@ -5,6 +5,8 @@
 
 namespace mailmend {
 
+using namespace foundation;
+
 TRecoveryResult RecoverFolderFile(const QString &path, TRecoveryPrompter &prompter, const TMailSelection &selection)
 {
     if (IsImapFolderFile(path)) {

@@ -6,6 +6,10 @@
 #include <QDir>
 #include <QFileInfo>
 
+namespace mailmend {
+
+using namespace foundation;
+
 QString FindThunderbirdFolder(const QString &overrideFolder)
 {
     if (!overrideFolder.isEmpty())
@@ -48,3 +52,5 @@ bool IsThunderbirdRunningFor(const QString &folderFile)
     const QString profile = ProfileFolderOf(real.isEmpty() ? folderFile : real);
     return !profile.isEmpty() && IsProfileLocked(profile);
 }
+
+} // namespace mailmend

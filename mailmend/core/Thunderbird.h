@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace mailmend {
+
 // Where Thunderbird lives on this platform and whether it is running.
 
 // The folders that may hold Thunderbird's profiles.ini, most likely first
@@ -31,3 +33,5 @@ bool IsProfileLocked(const QString &profileFolder);
 // The running test before a folder is written: a Thunderbird process by its
 // executable name, or a live lock on the profile that holds the folder file.
 bool IsThunderbirdRunningFor(const QString &folderFile);
+
+} // namespace mailmend

@@ -2,6 +2,10 @@
 
 #include <QDir>
 
+namespace mailmend {
+
+using namespace foundation;
+
 QStringList ThunderbirdFolderCandidates()
 {
     const QString home = QDir::homePath();
@@ -18,3 +22,5 @@ QStringList ThunderbirdExecutableNames()
 {
     return {QStringLiteral("thunderbird"), QStringLiteral("thunderbird-bin")};
 }
+
+} // namespace mailmend

@@ -2,6 +2,10 @@
 
 #include <QDir>
 
+namespace mailmend {
+
+using namespace foundation;
+
 QStringList ThunderbirdFolderCandidates()
 {
     return {QDir::homePath() + QStringLiteral("/Library/Thunderbird")};
@@ -11,3 +15,5 @@ QStringList ThunderbirdExecutableNames()
 {
     return {QStringLiteral("thunderbird"), QStringLiteral("thunderbird-bin")};
 }
+
+} // namespace mailmend

@@ -9,6 +9,10 @@
 #include <signal.h>
 #include <unistd.h>
 
+namespace mailmend {
+
+using namespace foundation;
+
 namespace {
 
 // A lock file that exists but cannot be read counts as locked: the lock of
@@ -50,3 +54,5 @@ bool IsProfileLocked(const QString &profileFolder)
     return HasLiveFcntlLock(folder.filePath(QStringLiteral(".parentlock")))
            || HasLiveLockLink(folder.filePath(QStringLiteral("lock")));
 }
+
+} // namespace mailmend

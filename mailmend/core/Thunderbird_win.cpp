@@ -6,6 +6,10 @@
 
 #include <windows.h>
 
+namespace mailmend {
+
+using namespace foundation;
+
 QStringList ThunderbirdFolderCandidates()
 {
     const QString appData = GetAppDataFolder();
@@ -28,3 +32,5 @@ bool IsProfileLocked(const QString &profileFolder)
     }
     return GetLastError() == ERROR_SHARING_VIOLATION;
 }
+
+} // namespace mailmend

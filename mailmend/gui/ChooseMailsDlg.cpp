@@ -21,6 +21,8 @@
 
 namespace mailmend {
 
+using namespace foundation;
+
 std::vector<TMailRow> MailRowsOf(const TScanResult &scan)
 {
     std::vector<TMailRow> rows;

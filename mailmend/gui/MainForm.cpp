@@ -41,6 +41,9 @@
 
 namespace mailmend {
 
+using namespace foundation;
+using namespace dialogs;
+
 namespace {
 
 // Message boxes break lines at LF; the program's messages use CR LF.

@@ -15,6 +15,8 @@
 
 namespace mailmend {
 
+using namespace foundation;
+
 namespace {
 
 // Progress values of the promise only grow, so every operation (reading or

@@ -12,6 +12,9 @@
 
 namespace mailmend {
 
+using namespace foundation;
+using namespace dialogs;
+
 namespace {
 
 // The list entry's data: the index of its profile in the profile list.

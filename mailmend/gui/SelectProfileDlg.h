@@ -10,9 +10,10 @@
 class QLabel;
 class QListWidget;
 class QPushButton;
-class TProfileList;
 
 namespace mailmend {
+
+class TProfileList;
 
 // The list entry preselected for the current profile: the entry of that
 // profile (its entry name, letter case ignored), else the first one. The

@@ -13,6 +13,9 @@
 
 namespace mailmend {
 
+using namespace foundation;
+using namespace dialogs;
+
 int RunWindowMode(int &argc, char **argv, const QString &thunderbirdFolder)
 {
     // Without a display Qt would abort the program instead of saying why.

@@ -473,6 +473,8 @@ bool TEncryption::DecryptStream(QIODevice &sSource, QIODevice *sDest, qint64 SLe
 
 namespace packprobe {
 
+using namespace foundation;
+
 TFileProgressEvent ProgressEventFor(foundation::IProgressMonitor *monitor, qint64 total)
 {
     if (!monitor)

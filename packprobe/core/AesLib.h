@@ -46,6 +46,8 @@
 #include <functional>
 #include <memory>
 
+namespace packprobe {
+
 // What a progress callback is told the operation is doing (values 0 to 12).
 enum TFileAction : int {
     acNone,
@@ -77,7 +79,6 @@ namespace foundation {
 class IProgressMonitor;
 }
 
-namespace packprobe {
 
 // Frees the calling thread's cryptography state (its error queue). The
 // library frees it itself when a thread ends, but a pooled worker thread can
@@ -91,7 +92,6 @@ void ReleaseCryptoThreadState();
 TFileProgressEvent ProgressEventFor(foundation::IProgressMonitor *monitor, qint64 total);
 TStatusEvent CancelEventFor(const foundation::IProgressMonitor *monitor);
 
-} // namespace packprobe
 
 namespace AesDetail {
 struct CipherCtxDeleter { void operator()(EVP_CIPHER_CTX *p) const; };
@@ -238,3 +238,5 @@ private:
 
     TFileProgressEvent FOnProgress;
 };
+
+} // namespace packprobe

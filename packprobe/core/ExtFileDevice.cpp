@@ -2,6 +2,10 @@
 
 #include <limits>
 
+namespace packprobe {
+
+using namespace foundation;
+
 namespace {
 
 constexpr qint64 MaxPiece = std::numeric_limits<qint32>::max() & ~qint64(0xFFFF);
@@ -98,3 +102,5 @@ qint64 TExtFileDevice::writeData(const char *data, qint64 maxSize)
     }
     return total;
 }
+
+} // namespace packprobe

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+namespace packprobe {
+
 // A QIODevice over a TExtFileStream, so that the stream readers (gz header,
 // container) work on files and on in-memory buffers alike. Opening follows
 // TExtFileStream: a failure throws EExtFileStreamError with the system's
@@ -34,6 +36,8 @@ protected:
     qint64 writeData(const char *data, qint64 maxSize) override;
 
 private:
-    std::unique_ptr<TExtFileStream> m_stream;
+    std::unique_ptr<foundation::TExtFileStream> m_stream;
     int m_lastError = 0;
 };
+
+} // namespace packprobe

@@ -13,6 +13,10 @@
 #include <cstring>
 #include <memory>
 
+namespace packprobe {
+
+using namespace foundation;
+
 namespace {
 
 // Bounded reads over a device through a small buffer of its own (the
@@ -421,3 +425,5 @@ quint32 FileAttributesNoFollow(const QString &fileName)
 {
     return GetFileAttributesOf(LongPathName(fileName));
 }
+
+} // namespace packprobe

@@ -5,6 +5,8 @@
 
 class QIODevice;
 
+namespace packprobe {
+
 // What the header of one gz file of the backup program says about the packed
 // file. Created empty; filled by GetGzInfo / ReadGzInfo.
 struct TGzFileInfo
@@ -96,3 +98,5 @@ QByteArray UnicodeToLegacyCodePage(const QString &text);
 
 // True for the system's error numbers of a full disk or an exhausted quota.
 bool IsDiskFullError(int errorNumber);
+
+} // namespace packprobe

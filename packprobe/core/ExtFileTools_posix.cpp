@@ -6,6 +6,10 @@
 
 #include <cerrno>
 
+namespace packprobe {
+
+using namespace foundation;
+
 QString LongPathName(const QString &name)
 {
     return name;
@@ -25,3 +29,5 @@ bool IsDiskFullError(int errorNumber)
 {
     return errorNumber == ENOSPC || errorNumber == EDQUOT;
 }
+
+} // namespace packprobe

@@ -5,6 +5,10 @@
 
 #include <windows.h>
 
+namespace packprobe {
+
+using namespace foundation;
+
 QString LongPathName(const QString &name)
 {
     return WindowsLongPathName(QDir::toNativeSeparators(name));
@@ -36,3 +40,5 @@ bool IsDiskFullError(int errorNumber)
 {
     return errorNumber == ERROR_DISK_FULL || errorNumber == ERROR_HANDLE_DISK_FULL;
 }
+
+} // namespace packprobe

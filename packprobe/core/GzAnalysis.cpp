@@ -20,6 +20,10 @@
 
 #include <utility>
 
+namespace packprobe {
+
+using namespace foundation;
+
 using packprobe::TPendingFile;
 
 namespace {
@@ -478,3 +482,5 @@ void TGzAnalyzer::Unpack(TAnalysisReport &report, IPasswordProvider &passwords,
     report.DataRows.append(
         {Translate("Uncompressed size"), FormatSizeGrouped(computed.UncompressedSize)});
 }
+
+} // namespace packprobe

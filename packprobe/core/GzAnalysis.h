@@ -16,6 +16,8 @@ class IProgressMonitor;
 }
 class QIODevice;
 
+namespace packprobe {
+
 // The analysis of one gz file: header, trailer and what unpacking the data
 // yields, as report rows and the message to show, so that a window or the
 // command line only renders them.
@@ -115,7 +117,6 @@ enum class TDataTarget {
     Scratch    // kept as unnamed scratch data until it is saved or replaced
 };
 
-namespace packprobe {
 class TPendingFile;
 }
 
@@ -195,3 +196,5 @@ private:
     QString m_analysedFile;    // the file analysed last
     QString m_unpackedFile;    // the file whose data m_data holds
 };
+
+} // namespace packprobe

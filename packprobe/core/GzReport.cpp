@@ -12,6 +12,10 @@
 #include <QJsonObject>
 #include <QTime>
 
+namespace packprobe {
+
+using namespace foundation;
+
 namespace {
 
 // The verdict under its heading; for an error only the state, since the
@@ -111,3 +115,5 @@ QByteArray FormatReportJson(const TAnalysisReport &report)
                 });
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
+
+} // namespace packprobe

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace packprobe {
+
 struct TAnalysisReport;
 
 // The report of one analysis for the command line.
@@ -21,3 +23,5 @@ QString FormatReportText(const TAnalysisReport &report);
 // {state, text, notes}. CRCs are 8 upper-case hex digits; values the report
 // leaves out are left out here. Texts are English, whatever the language.
 QByteArray FormatReportJson(const TAnalysisReport &report);
+
+} // namespace packprobe

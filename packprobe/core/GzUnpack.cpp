@@ -17,6 +17,10 @@
 #include <thread>
 #include <vector>
 
+namespace packprobe {
+
+using namespace foundation;
+
 // Unpacking runs as a small pipeline so that it keeps pace with the inflate
 // backend alone: the calling thread only inflates; a reader thread reads the
 // input ahead (and authenticates and decrypts an encrypted container), a
@@ -559,3 +563,5 @@ bool WriteFailedForSpace(const QIODevice &device)
         return IsDiskFullError(file->lastErrorNumber());
     return false;
 }
+
+} // namespace packprobe

@@ -7,11 +7,13 @@
 #include <QtGlobal>
 
 class QIODevice;
-class TEncryption;
-
 namespace foundation {
 class IProgressMonitor;
 }
+
+namespace packprobe {
+
+class TEncryption;
 
 // Unpacking of the data of one gz file: raw inflate (after decryption for an
 // encrypted file) into an output file, or into nothing when only the checksum
@@ -92,3 +94,5 @@ int UnpackGzFile(const QString &gzName, const QString &outName, TEncryption *enc
 // True when the last failed write of the device failed because the disk (or
 // the user's quota) is full.
 bool WriteFailedForSpace(const QIODevice &device);
+
+} // namespace packprobe

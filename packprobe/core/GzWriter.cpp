@@ -10,6 +10,10 @@
 
 #include <memory>
 
+namespace packprobe {
+
+using namespace foundation;
+
 namespace {
 
 constexpr qint64 WriterPiece = 0x40000;
@@ -167,3 +171,5 @@ bool WriteGzFile(QIODevice &source, QIODevice &dest, const TGzWriteOptions &opti
     }
     return true;
 }
+
+} // namespace packprobe

@@ -5,6 +5,8 @@
 
 class QIODevice;
 
+namespace packprobe {
+
 // Writes gz files in the backup program's layout: the size subfield (data
 // region length, then uncompressed length), the "QX" key-mode subfield and
 // FLG bit 0x20 for an encrypted file whose deflate data is wrapped in the AES
@@ -29,3 +31,5 @@ struct TGzWriteOptions
 // seekable when the size subfield is written (it is filled in at the end).
 // False when reading, writing, compressing or encrypting fails.
 bool WriteGzFile(QIODevice &source, QIODevice &dest, const TGzWriteOptions &options);
+
+} // namespace packprobe

@@ -6,6 +6,8 @@
 
 namespace packprobe {
 
+using namespace foundation;
+
 #ifdef MP_HAVE_ISAL
 // Inflater_isal.cpp.
 std::unique_ptr<IRawInflater> NewIsalInflater();

@@ -5,6 +5,8 @@
 
 namespace packprobe {
 
+using namespace foundation;
+
 void RemoveNativeName(const char *path)
 {
     if (::unlink(path) != 0)

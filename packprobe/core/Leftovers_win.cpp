@@ -4,6 +4,8 @@
 
 namespace packprobe {
 
+using namespace foundation;
+
 void RemoveNativeName(const char *path)
 {
     if (!DeleteFileA(path))

@@ -13,6 +13,10 @@
 #include <QFileInfo>
 #include <QTextStream>
 
+namespace packprobe {
+
+using namespace foundation;
+
 namespace {
 
 // Longer lines are cut; the container keeps only the first 128 bytes anyway.
@@ -295,3 +299,5 @@ int RunReport(const TCliOptions &options, IPasswordProvider &passwords, QTextStr
     }
     return report.Verdict.intact() ? ExitSuccess : ExitAnalysisError;
 }
+
+} // namespace packprobe

@@ -9,6 +9,8 @@
 
 class QTextStream;
 
+namespace packprobe {
+
 // The command line of packprobe besides the window:
 //   packprobe [FILE]
 //   packprobe --report FILE [--json] [--password-stdin] [--save OUT [--force]]
@@ -71,3 +73,5 @@ private:
 // any) succeeded, else ExitAnalysisError.
 int RunReport(const TCliOptions &options, IPasswordProvider &passwords, QTextStream &out,
               QTextStream &err);
+
+} // namespace packprobe

@@ -16,6 +16,8 @@
 
 namespace packprobe {
 
+using namespace foundation;
+
 // Platform parts (PendingFile_linux.cpp, _mac.cpp, _posix.cpp, _win.cpp).
 // An unnamed file in folder opened for reading and writing, or -1 (errno set;
 // EOPNOTSUPP where the system or the file system offers none). forLink: the

@@ -5,6 +5,8 @@
 
 namespace packprobe {
 
+using namespace foundation;
+
 int OpenUnnamedFile(const QString &, bool)
 {
     errno = EOPNOTSUPP;

@@ -9,6 +9,8 @@
 
 namespace packprobe {
 
+using namespace foundation;
+
 bool ReplaceFileWith(const QString &from, const QString &to)
 {
     return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;

@@ -14,6 +14,8 @@
 
 namespace packprobe {
 
+using namespace foundation;
+
 int OpenUnnamedFile(const QString &folder, bool forLink)
 {
     if (forLink) {

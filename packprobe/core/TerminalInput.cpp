@@ -2,6 +2,10 @@
 
 #include <cstdio>
 
+namespace packprobe {
+
+using namespace foundation;
+
 bool ReadStdinLine(QByteArray &line, qsizetype maxBytes)
 {
     line.clear();
@@ -23,3 +27,5 @@ bool ReadStdinLine(QByteArray &line, qsizetype maxBytes)
         line.chop(1);
     return any;
 }
+
+} // namespace packprobe

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace packprobe {
+
 // Line input for the command line, without echo for passwords.
 
 // True when standard input is an interactive terminal.
@@ -18,3 +20,5 @@ bool ReadStdinLine(QByteArray &line, qsizetype maxBytes);
 // Shows prompt on the terminal, reads one line with echo switched off and
 // restores the terminal. False when there is no terminal or the input ends.
 bool ReadHiddenLine(const QString &prompt, QByteArray &line, qsizetype maxBytes);
+
+} // namespace packprobe

@@ -6,6 +6,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+namespace packprobe {
+
+using namespace foundation;
+
 namespace {
 
 constexpr std::array<int, 4> EndingSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
@@ -85,3 +89,5 @@ bool ReadHiddenLine(const QString &prompt, QByteArray &line, qsizetype maxBytes)
     const TEchoOff echoOff;
     return ReadStdinLine(line, maxBytes);
 }
+
+} // namespace packprobe

@@ -4,6 +4,10 @@
 #include <io.h>
 #include <windows.h>
 
+namespace packprobe {
+
+using namespace foundation;
+
 bool StdinIsTerminal()
 {
     return _isatty(_fileno(stdin)) != 0;
@@ -31,3 +35,5 @@ bool ReadHiddenLine(const QString &prompt, QByteArray &line, qsizetype maxBytes)
     std::fputs("\n", stderr);
     return ok;
 }
+
+} // namespace packprobe

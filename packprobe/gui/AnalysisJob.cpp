@@ -12,6 +12,9 @@
 
 namespace packprobe {
 
+using namespace foundation;
+using namespace dialogs;
+
 // The core's password provider on the worker: the question crosses to the UI
 // thread and the worker waits for the answer there.
 class TAnalysisJob::TPasswordBridge final : public IPasswordProvider

@@ -33,6 +33,9 @@
 
 namespace packprobe {
 
+using namespace foundation;
+using namespace dialogs;
+
 using dialogs::Guarded;
 using dialogs::RunGuarded;
 

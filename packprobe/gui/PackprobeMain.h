@@ -16,7 +16,9 @@ class QProgressBar;
 class QPushButton;
 class QToolButton;
 class QTreeWidget;
+namespace dialogs {
 class THistoryCombo;
+}
 
 namespace packprobe {
 
@@ -110,7 +112,7 @@ private:
     TPasswordDialog *FPasswordDialog = nullptr;
 
     QLabel *Label1 = nullptr;
-    THistoryCombo *FileEdit = nullptr;
+    dialogs::THistoryCombo *FileEdit = nullptr;
     QToolButton *FileBtn = nullptr;
     QLabel *Label2 = nullptr;
     QTreeWidget *lvHeader = nullptr;

@@ -12,6 +12,9 @@
 
 namespace packprobe {
 
+using namespace foundation;
+using namespace dialogs;
+
 int RunPackprobeWindow(int &argc, char **argv, const QString &fileName)
 {
     if (!dialogs::DisplayAvailable()) {

@@ -24,6 +24,9 @@
 
 namespace packprobe {
 
+using namespace foundation;
+using namespace dialogs;
+
 namespace {
 
 constexpr int ButtonWidth = 75;

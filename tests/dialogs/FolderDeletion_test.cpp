@@ -11,6 +11,8 @@
 #include <unistd.h>
 #endif
 
+using namespace dialogs;
+
 namespace {
 
 class FolderDeletion : public TempDirTest

@@ -14,6 +14,9 @@
 
 #include <memory>
 
+using namespace foundation;
+using namespace dialogs;
+
 namespace {
 
 QStringList Filled(THistoryList &list, const QStringList &addedInOrder)

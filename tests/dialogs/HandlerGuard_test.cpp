@@ -11,6 +11,9 @@
 
 #include <stdexcept>
 
+using namespace foundation;
+using namespace dialogs;
+
 namespace {
 
 std::exception_ptr Caught(const std::function<void()> &thrower)

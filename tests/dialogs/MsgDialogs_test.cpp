@@ -14,6 +14,9 @@
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+using namespace foundation;
+using namespace dialogs;
+
 namespace {
 
 // --- rules ---------------------------------------------------------------------

@@ -13,6 +13,9 @@
 
 #include <vector>
 
+using namespace foundation;
+using namespace dialogs;
+
 namespace {
 
 // --- layout arithmetic --------------------------------------------------------------

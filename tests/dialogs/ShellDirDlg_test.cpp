@@ -28,6 +28,9 @@
 
 #include <functional>
 
+using namespace foundation;
+using namespace dialogs;
+
 // --- history -----------------------------------------------------------------
 
 TEST(DirHistory, NewFolderGoesOnTopAndASpellingChangeReplacesIt)

@@ -15,6 +15,9 @@
 
 #include <gtest/gtest.h>
 
+using namespace foundation;
+using namespace dialogs;
+
 namespace {
 
 // --- the type table ---------------------------------------------------------------

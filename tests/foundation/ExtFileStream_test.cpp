@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+using namespace foundation;
+
 namespace {
 
 class ExtFileStreamTest : public TempDirTest

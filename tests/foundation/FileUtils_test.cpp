@@ -17,6 +17,8 @@
 #include <unistd.h>
 #endif
 
+using namespace foundation;
+
 namespace {
 
 constexpr TFileTime TicksPerSecond = 10000000;

@@ -11,6 +11,8 @@
 
 #include <ostream>
 
+using namespace foundation;
+
 // Readable failure messages.
 inline void PrintTo(const QString &text, std::ostream *os)
 {

@@ -10,6 +10,8 @@
 #include <clocale>
 #include <ostream>
 
+using namespace foundation;
+
 inline void PrintTo(const QString &text, std::ostream *os)
 {
     *os << '"' << text.toStdString() << '"';

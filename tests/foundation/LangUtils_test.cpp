@@ -24,6 +24,8 @@
 #include <ostream>
 #include <utility>
 
+using namespace foundation;
+
 inline void PrintTo(const QString &text, std::ostream *os)
 {
     *os << '"' << text.toStdString() << '"';

@@ -5,6 +5,8 @@
 
 #include <limits>
 
+using namespace foundation;
+
 namespace {
 
 constexpr qint64 Int64Min = std::numeric_limits<qint64>::min();

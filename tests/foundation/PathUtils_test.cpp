@@ -8,6 +8,8 @@
 
 #include <optional>
 
+using namespace foundation;
+
 namespace {
 
 } // namespace

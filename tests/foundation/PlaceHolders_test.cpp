@@ -10,6 +10,8 @@
 
 #include <optional>
 
+using namespace foundation;
+
 void PrintTo(const QString &text, std::ostream *os)
 {
     *os << '"' << text.toStdString() << '"';

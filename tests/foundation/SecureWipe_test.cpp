@@ -4,6 +4,8 @@
 
 #include <array>
 
+using namespace foundation;
+
 TEST(SecureWipe, MemoryIsZeroed)
 {
     std::array<char, 9> key{'k', 'e', 'y', 'b', 'y', 't', 'e', 's', 'x'};

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <limits>
 
+using namespace foundation;
+
 namespace {
 
 // Sets the default locale for one test and restores the previous one.

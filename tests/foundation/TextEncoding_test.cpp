@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace foundation;
+
 
 TEST(Cp1252, EveryByteRoundTripsAndOthersBecomeQuestionMarks)
 {

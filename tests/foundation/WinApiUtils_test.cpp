@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QLocale>
 
+using namespace foundation;
+
 namespace {
 
 // ---------------------------------------------------------------------------

@@ -13,6 +13,9 @@
 
 using namespace mailmend;
 
+using namespace foundation;
+using namespace mailmend;
+
 namespace {
 
 class CommandLineTest : public TempDirTest

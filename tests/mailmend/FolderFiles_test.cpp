@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+using namespace foundation;
+using namespace mailmend;
+
 namespace {
 
 QString Native(const char *path)

@@ -12,6 +12,9 @@
 #include <string>
 #include <vector>
 
+using namespace foundation;
+using namespace mailmend;
+
 namespace MailFolderModel {
 
 struct TModelMail

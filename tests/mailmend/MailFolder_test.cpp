@@ -31,7 +31,9 @@
 #include <sys/xattr.h>
 #endif
 
+using namespace foundation;
 using namespace mailmend;
+
 using namespace std::string_view_literals;
 
 namespace {

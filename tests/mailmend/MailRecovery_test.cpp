@@ -9,6 +9,7 @@
 
 #include <deque>
 
+using namespace foundation;
 using namespace mailmend;
 
 namespace {

@@ -5,6 +5,9 @@
 
 #include <QDir>
 
+using namespace foundation;
+using namespace mailmend;
+
 namespace {
 
 class ProfilesIniTest : public TempDirTest

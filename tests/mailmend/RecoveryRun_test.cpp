@@ -7,6 +7,9 @@
 
 using namespace mailmend;
 
+using namespace foundation;
+using namespace mailmend;
+
 namespace {
 
 // Answers the questions from a script; Thunderbird never runs.

@@ -9,6 +9,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+using namespace foundation;
+using namespace mailmend;
+
 namespace {
 
 class ThunderbirdTest : public TempDirTest

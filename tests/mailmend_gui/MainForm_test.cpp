@@ -18,6 +18,9 @@
 #include <QTableView>
 #include <QTreeView>
 
+using namespace foundation;
+using namespace mailmend;
+
 using mailmend::TMainForm;
 
 namespace {

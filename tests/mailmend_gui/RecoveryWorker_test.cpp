@@ -3,6 +3,9 @@
 #include "GuiTestSupport.h"
 #include "support/TempDir.h"
 
+using namespace foundation;
+using namespace mailmend;
+
 using mailmend::TRecoveryWorker;
 using mailmend::TRunOutcome;
 

@@ -8,6 +8,8 @@
 #include <QScreen>
 #include <QMouseEvent>
 
+using namespace mailmend;
+
 using mailmend::TSelectProfileDialog;
 
 namespace {

@@ -18,6 +18,8 @@
 
 #include <optional>
 
+using namespace packprobe;
+
 namespace {
 
 constexpr quint16 AesExtraId = 0x9901;

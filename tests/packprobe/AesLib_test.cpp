@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+using namespace packprobe;
+
 namespace {
 
 uchar *Bytes(QByteArray &a) { return reinterpret_cast<uchar *>(a.data()); }

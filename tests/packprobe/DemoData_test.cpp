@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace packprobe;
+
 using namespace GzTest;
 
 namespace {

@@ -11,6 +11,9 @@
 
 #include <cstring>
 
+using namespace foundation;
+using namespace packprobe;
+
 using namespace GzTest;
 
 namespace {

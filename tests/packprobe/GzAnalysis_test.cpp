@@ -18,6 +18,9 @@
 #include <unistd.h>
 #endif
 
+using namespace foundation;
+using namespace packprobe;
+
 using namespace GzTest;
 
 namespace {

@@ -8,6 +8,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+using namespace packprobe;
+
 using namespace GzTest;
 
 namespace {

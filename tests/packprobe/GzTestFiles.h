@@ -15,6 +15,8 @@
 
 #include <zlib.h>
 
+using namespace packprobe;
+
 namespace GzTest {
 
 // Answers the password question with a fixed password, or not at all (null).

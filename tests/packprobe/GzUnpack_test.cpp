@@ -11,6 +11,9 @@
 #include <QDir>
 #include <QFile>
 
+using namespace foundation;
+using namespace packprobe;
+
 using namespace GzTest;
 
 namespace {

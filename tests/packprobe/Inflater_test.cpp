@@ -11,6 +11,8 @@
 
 #include <functional>
 
+using namespace packprobe;
+
 using namespace GzTest;
 using packprobe::TInflateBackend;
 

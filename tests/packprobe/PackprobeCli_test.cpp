@@ -23,6 +23,9 @@
 #include <unistd.h>
 #endif
 
+using namespace foundation;
+using namespace packprobe;
+
 using namespace GzTest;
 
 namespace {

@@ -24,6 +24,10 @@
 
 #include <memory>
 
+using namespace foundation;
+using namespace dialogs;
+using namespace packprobe;
+
 using namespace packprobe;
 
 namespace {

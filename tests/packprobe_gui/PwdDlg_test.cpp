@@ -18,6 +18,9 @@
 
 #include <memory>
 
+using namespace dialogs;
+using namespace packprobe;
+
 using namespace packprobe;
 
 namespace {

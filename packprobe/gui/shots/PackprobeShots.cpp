@@ -25,6 +25,9 @@
 
 #include <functional>
 
+using namespace foundation;
+using namespace packprobe;
+
 namespace {
 
 // Calls action with the modal dialog named name once it has been on the
