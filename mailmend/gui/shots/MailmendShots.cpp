@@ -26,6 +26,10 @@
 #include <deque>
 #include <functional>
 
+using namespace foundation;
+using namespace dialogs;
+using namespace mailmend;
+
 namespace {
 
 QString Option(const QStringList &arguments, const QString &name)
