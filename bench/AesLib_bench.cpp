@@ -34,6 +34,8 @@
 
 using namespace packprobe;
 
+using namespace packprobe;
+
 namespace {
 
 constexpr int WorkBuffer = 0x80000;

@@ -10,8 +10,6 @@
 
 namespace dialogs {
 
-using namespace foundation;
-
 bool IsLinkEntry(const QString &path)
 {
     return QFileInfo(path).isSymLink();

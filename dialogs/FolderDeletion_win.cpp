@@ -8,8 +8,6 @@
 
 namespace dialogs {
 
-using namespace foundation;
-
 namespace {
 
 std::wstring NativePath(const QString &path)

@@ -16,8 +16,6 @@
 
 namespace dialogs {
 
-using namespace foundation;
-
 namespace {
 
 constexpr int MarginLeft = 20;

@@ -16,6 +16,8 @@
 
 using namespace packprobe;
 
+using namespace packprobe;
+
 namespace {
 
 const QByteArray Password = "fuzz password";

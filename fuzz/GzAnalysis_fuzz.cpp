@@ -22,6 +22,8 @@
 
 using namespace packprobe;
 
+using namespace packprobe;
+
 namespace {
 
 const QByteArray Password = "fuzz";

@@ -9,6 +9,8 @@
 
 using namespace packprobe;
 
+using namespace packprobe;
+
 namespace {
 
 void Check(bool condition)

@@ -14,6 +14,8 @@
 
 using namespace mailmend;
 
+using namespace mailmend;
+
 namespace {
 
 void Check(bool condition)

@@ -18,6 +18,8 @@
 
 using namespace dialogs;
 
+using namespace dialogs;
+
 namespace {
 
 // Sample content: the file history of the gz analyzer.

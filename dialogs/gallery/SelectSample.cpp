@@ -6,6 +6,8 @@
 
 using namespace dialogs;
 
+using namespace dialogs;
+
 namespace {
 
 TMsgDlgType TypeFromName(const QString &name)

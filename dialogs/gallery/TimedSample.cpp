@@ -6,6 +6,8 @@
 
 using namespace dialogs;
 
+using namespace dialogs;
+
 namespace {
 
 TMsgDialogType TypeFromName(const QString &name)

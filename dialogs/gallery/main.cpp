@@ -6,6 +6,8 @@
 
 using namespace dialogs;
 
+using namespace dialogs;
+
 std::map<QString, GalleryItem> &GalleryEntries()
 {
     static std::map<QString, GalleryItem> entries;

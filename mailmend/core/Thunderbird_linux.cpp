@@ -4,8 +4,6 @@
 
 namespace mailmend {
 
-using namespace foundation;
-
 QStringList ThunderbirdFolderCandidates()
 {
     const QString home = QDir::homePath();

@@ -4,8 +4,6 @@
 
 namespace mailmend {
 
-using namespace foundation;
-
 QStringList ThunderbirdFolderCandidates()
 {
     return {QDir::homePath() + QStringLiteral("/Library/Thunderbird")};

@@ -11,8 +11,6 @@
 
 namespace mailmend {
 
-using namespace foundation;
-
 namespace {
 
 // A lock file that exists but cannot be read counts as locked: the lock of

@@ -7,8 +7,6 @@
 
 namespace packprobe {
 
-using namespace foundation;
-
 QString LongPathName(const QString &name)
 {
     return WindowsLongPathName(QDir::toNativeSeparators(name));

@@ -12,8 +12,6 @@
 
 namespace packprobe {
 
-using namespace foundation;
-
 namespace {
 
 constexpr qint64 WriterPiece = 0x40000;

@@ -6,8 +6,6 @@
 
 namespace packprobe {
 
-using namespace foundation;
-
 #ifdef MP_HAVE_ISAL
 // Inflater_isal.cpp.
 std::unique_ptr<IRawInflater> NewIsalInflater();

@@ -8,8 +8,6 @@
 
 namespace packprobe {
 
-using namespace foundation;
-
 namespace {
 
 constexpr qint64 MaxIsalChunk = std::numeric_limits<uint32_t>::max();

@@ -9,8 +9,6 @@
 
 namespace packprobe {
 
-using namespace foundation;
-
 // Platform parts (Leftovers_posix.cpp / Leftovers_win.cpp).
 void InstallLeftoverHandlers();
 void RemoveNativeName(const char *path);

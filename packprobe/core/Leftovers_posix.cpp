@@ -5,8 +5,6 @@
 
 namespace packprobe {
 
-using namespace foundation;
-
 void RemoveNativeName(const char *path)
 {
     if (::unlink(path) != 0)

@@ -4,8 +4,6 @@
 
 namespace packprobe {
 
-using namespace foundation;
-
 void RemoveNativeName(const char *path)
 {
     if (!DeleteFileA(path))

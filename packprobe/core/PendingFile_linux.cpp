@@ -9,8 +9,6 @@
 
 namespace packprobe {
 
-using namespace foundation;
-
 int OpenUnnamedFile(const QString &folder, bool forLink)
 {
     const int flags = O_TMPFILE | O_RDWR | O_CLOEXEC | (forLink ? 0 : O_EXCL);

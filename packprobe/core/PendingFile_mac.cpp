@@ -5,8 +5,6 @@
 
 namespace packprobe {
 
-using namespace foundation;
-
 int OpenUnnamedFile(const QString &, bool)
 {
     errno = EOPNOTSUPP;

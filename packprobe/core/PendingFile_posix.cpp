@@ -9,8 +9,6 @@
 
 namespace packprobe {
 
-using namespace foundation;
-
 bool ReplaceFileWith(const QString &from, const QString &to)
 {
     return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;

@@ -14,8 +14,6 @@
 
 namespace packprobe {
 
-using namespace foundation;
-
 int OpenUnnamedFile(const QString &folder, bool forLink)
 {
     if (forLink) {

@@ -4,8 +4,6 @@
 
 namespace packprobe {
 
-using namespace foundation;
-
 bool ReadStdinLine(QByteArray &line, qsizetype maxBytes)
 {
     line.clear();

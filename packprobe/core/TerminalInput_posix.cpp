@@ -8,8 +8,6 @@
 
 namespace packprobe {
 
-using namespace foundation;
-
 namespace {
 
 constexpr std::array<int, 4> EndingSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};

@@ -6,8 +6,6 @@
 
 namespace packprobe {
 
-using namespace foundation;
-
 bool StdinIsTerminal()
 {
     return _isatty(_fileno(stdin)) != 0;

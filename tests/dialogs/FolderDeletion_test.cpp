@@ -13,6 +13,8 @@
 
 using namespace dialogs;
 
+using namespace dialogs;
+
 namespace {
 
 class FolderDeletion : public TempDirTest

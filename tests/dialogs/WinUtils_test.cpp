@@ -16,6 +16,8 @@
 
 using namespace dialogs;
 
+using namespace dialogs;
+
 namespace {
 
 // --- FitToWorkArea ------------------------------------------------------------

@@ -10,6 +10,10 @@
 
 #include <gtest/gtest.h>
 
+using namespace foundation;
+using namespace mailmend;
+using namespace packprobe;
+
 TEST(AllLibraries, BothCommandLinesAnswerInOneProgram)
 {
     QString outText;

@@ -8,6 +8,8 @@
 #include <QTableView>
 #include <QTimeZone>
 
+using namespace mailmend;
+
 using mailmend::TChooseMailsDialog;
 using mailmend::TDeletedMailModel;
 using mailmend::TMailRow;

@@ -10,6 +10,8 @@
 
 using namespace mailmend;
 
+using namespace mailmend;
+
 using mailmend::TSelectProfileDialog;
 
 namespace {

@@ -20,6 +20,8 @@
 
 using namespace packprobe;
 
+using namespace packprobe;
+
 namespace {
 
 constexpr quint16 AesExtraId = 0x9901;

@@ -13,6 +13,9 @@
 #include <string_view>
 #include <vector>
 
+using namespace foundation;
+using namespace packprobe;
+
 using namespace packprobe;
 
 namespace {

@@ -14,6 +14,8 @@
 
 using namespace packprobe;
 
+using namespace packprobe;
+
 using namespace GzTest;
 
 namespace {

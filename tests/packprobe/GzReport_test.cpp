@@ -10,6 +10,8 @@
 
 using namespace packprobe;
 
+using namespace packprobe;
+
 using namespace GzTest;
 
 namespace {

@@ -17,6 +17,8 @@
 
 using namespace packprobe;
 
+using namespace packprobe;
+
 namespace GzTest {
 
 // Answers the password question with a fixed password, or not at all (null).

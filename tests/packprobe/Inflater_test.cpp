@@ -13,6 +13,8 @@
 
 using namespace packprobe;
 
+using namespace packprobe;
+
 using namespace GzTest;
 using packprobe::TInflateBackend;
 

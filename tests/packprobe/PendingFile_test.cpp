@@ -15,6 +15,9 @@
 #include <unistd.h>
 #endif
 
+using namespace foundation;
+using namespace packprobe;
+
 using packprobe::TPendingFile;
 using TNaming = TPendingFile::TNaming;
 

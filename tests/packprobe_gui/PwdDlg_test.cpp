@@ -21,6 +21,9 @@
 using namespace dialogs;
 using namespace packprobe;
 
+using namespace dialogs;
+using namespace packprobe;
+
 using namespace packprobe;
 
 namespace {
