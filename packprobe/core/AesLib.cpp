@@ -13,6 +13,10 @@
 #include <algorithm>
 #include <cstring>
 
+namespace packprobe {
+
+using namespace foundation;
+
 namespace AesDetail {
 void CipherCtxDeleter::operator()(EVP_CIPHER_CTX *p) const { EVP_CIPHER_CTX_free(p); }
 void CipherDeleter::operator()(EVP_CIPHER *p) const { EVP_CIPHER_free(p); }
@@ -470,10 +474,6 @@ bool TEncryption::DecryptStream(QIODevice &sSource, QIODevice *sDest, qint64 SLe
 {
     return DecryptStreamEx(sSource, sDest, SLength, SpeedLimit, TStatusEvent()) == orOk;
 }
-
-namespace packprobe {
-
-using namespace foundation;
 
 TFileProgressEvent ProgressEventFor(foundation::IProgressMonitor *monitor, qint64 total)
 {

@@ -46,6 +46,10 @@
 #include <functional>
 #include <memory>
 
+namespace foundation {
+class IProgressMonitor;
+}
+
 namespace packprobe {
 
 // What a progress callback is told the operation is doing (values 0 to 12).
@@ -74,10 +78,6 @@ using TStatusEvent = std::function<bool()>;
 
 // Result of the stream operations.
 enum TOpResult : int { orOk, orError, orUserBreak };
-
-namespace foundation {
-class IProgressMonitor;
-}
 
 
 // Frees the calling thread's cryptography state (its error queue). The
