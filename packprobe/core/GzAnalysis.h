@@ -118,7 +118,6 @@ enum class TDataTarget {
 };
 
 class TPendingFile;
-}
 
 // Throws ECopyError when the unpacked data of analysedFile must not be saved
 // to destination: it is analysedFile itself however it is spelt (links,
