@@ -1,5 +1,6 @@
 #include "foundation/InitProg.h"
 
+#include "foundation/IniFile.h"
 #include "foundation/LangUtils.h"
 #include "foundation/PathUtils.h"
 #include "foundation/PlaceHolders.h"
@@ -61,6 +62,24 @@ bool IsAbsoluteSettingsPath(const QString &path, const TPathStyle &style)
 QString CurrentFolder()
 {
     return QDir::toNativeSeparators(QDir::currentPath());
+}
+
+// %progpath% is the folder of the program as start-up knows it.
+QString ExpandStartupPlaceholders(const QString &text)
+{
+    return ExpandPlaceholders(text, [](const QString &placeholder) {
+        return placeholder == QLatin1String("%progpath%") ? ProgramFolder()
+                                                          : PlaceholderValue(placeholder);
+    });
+}
+
+// The language stored in the start-up settings file.
+QString StoredLanguage(const QString &configFile)
+{
+    if (configFile.isEmpty())
+        return {};
+    return TIniFile(configFile).ReadString(QStringLiteral("Language"), QStringLiteral("LangID"),
+                                          QString());
 }
 
 } // namespace
@@ -145,17 +164,18 @@ void InitProgram(const QString &appFolder, const QString &configFileName,
     }
     values.configFile = AddBackslash(folder) + fileName;
 
+    SetCatalogueFolder(CatalogueFolderOf(ProgramFolder()));
     for (const QString &domain : textDomains)
         AddLibraryDomain(domain);
 
     const StartupRules::TCommandLine commandLine = StartupRules::ReadCommandLine(
         arguments, NativePathStyle, ProgramFolder(),
-        [](const QString &text) { return ExpandPlaceholders(text); });
+        &ExpandStartupPlaceholders);
     values.configFile = StartupRules::SettleConfigFile(values.configFile, commandLine,
                                                        NativePathStyle, ProgramFolder(),
                                                        CurrentFolder());
 
-    values.languageCode = ChooseLanguage(commandLine.languageCode);
+    values.languageCode = ChooseLanguage(commandLine.languageCode, StoredLanguage(values.configFile));
     UseLanguage(values.languageCode);
 }
 
@@ -217,6 +237,7 @@ void ResetStartupValuesForTesting(const QString &executablePath)
 {
     Values() = TStartupValues{executablePath.isEmpty() ? RunningExecutablePath() : executablePath,
                               {}, {}, {}};
+    SetCatalogueFolder(CatalogueFolderOf(ProgramFolder()));
 }
 
 } // namespace foundation

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/ExecutablePath.h"
 #include "foundation/PathUtils.h"
 
 #include <QString>
@@ -93,8 +94,5 @@ bool IsClassicOption(const QString &argument, const TPathStyle &style);
 // For tests only: forgets every start-up value and takes executablePath as the
 // running program's file (empty: the real executable).
 void ResetStartupValuesForTesting(const QString &executablePath = QString());
-
-// Full path of the running program's executable file, as the platform gives it.
-QString RunningExecutablePath();
 
 } // namespace foundation

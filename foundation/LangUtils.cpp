@@ -1,7 +1,7 @@
 #include "foundation/LangUtils.h"
 
-#include "foundation/IniFile.h"
-#include "foundation/InitProg.h"
+#include "foundation/ExecutablePath.h"
+#include "foundation/PathUtils.h"
 
 #include <QAbstractItemModel>
 #include <QFile>
@@ -29,6 +29,7 @@ struct TTranslationState
     QList<QByteArray> ignoredClasses;
     QSet<QByteArray> boundDomains;
     QByteArray boundFolder;
+    QString catalogueFolder; // empty: "locale" beside the executable
     // The user's locale variables, kept from before the first change:
     // an empty code hands the choice back to the user's LANGUAGE list, and the
     // system language stays the user's, not the one this program set.
@@ -63,25 +64,28 @@ TTranslationState &State()
     return state;
 }
 
-// The folder of the catalogues: <program folder>/locale where it exists (the
-// build folder, a portable copy), else <program folder>/../share/locale, where
-// an installed program finds them wherever it was installed.
-QString CatalogueFolder()
+} // namespace
+
+QString CatalogueFolderOf(const QString &programFolder)
 {
-    const QString beside = ProgramFolder() + QStringLiteral("locale");
+    const QString beside = programFolder + QStringLiteral("locale");
     if (QFileInfo(beside).isDir())
         return beside;
-    const QString installed = ProgramFolder() + QStringLiteral("..") + PathDelim + QStringLiteral("share")
+    const QString installed = programFolder + QStringLiteral("..") + PathDelim + QStringLiteral("share")
                               + PathDelim + QStringLiteral("locale");
     return QFileInfo(installed).isDir() ? installed : beside;
 }
 
+namespace {
+
 // Catalogues lie in <catalogue folder>/<code>/LC_MESSAGES/<domain>.mo.
-// A domain is bound when it is first used, and bound again when the program
-// folder has changed (tests change it).
+// A domain is bound when it is first used, and bound again when the
+// catalogue folder has changed.
 void BindDomainLocked(TTranslationState &state, const QByteArray &domain)
 {
-    const QString folderName = CatalogueFolder();
+    const QString folderName = state.catalogueFolder.isEmpty()
+                                   ? CatalogueFolderOf(ExecutableFolder())
+                                   : state.catalogueFolder;
     const QByteArray folder = folderName.toUtf8();
     if (folder != state.boundFolder) {
         state.boundFolder = folder;
@@ -399,13 +403,11 @@ void UseLanguage(const QString &code)
     textdomain(DefaultTextDomain);
 }
 
-QString ChooseLanguage(const QString &cmdCode)
+QString ChooseLanguage(const QString &cmdCode, const QString &storedCode)
 {
     QString code = NormalizedCode(cmdCode);
-    if (code.isEmpty() && !ConfigFile().isEmpty()) {
-        code = NormalizedCode(TIniFile(ConfigFile()).ReadString(
-            QStringLiteral("Language"), QStringLiteral("LangID"), QString()));
-    }
+    if (code.isEmpty())
+        code = NormalizedCode(storedCode);
     if (code.isEmpty())
         code = SystemLanguageCode();
     return code;
@@ -434,6 +436,13 @@ QString LanguageCodeFromLocaleName(const QString &localeName)
             return QString::fromLatin1(entry.code);
     }
     return {};
+}
+
+void SetCatalogueFolder(const QString &folder)
+{
+    TTranslationState &state = State();
+    std::lock_guard lock(state.mutex);
+    state.catalogueFolder = folder;
 }
 
 void ResetTranslationForTesting()

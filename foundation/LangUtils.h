@@ -7,9 +7,9 @@
 class QObject;
 
 // Translation through GNU gettext message catalogues, found at
-// ProgramFolder() + "locale/<code>/LC_MESSAGES/<domain>.mo" or, when the
-// program has no such folder beside it (an installed program),
-// ProgramFolder() + "../share/locale/<code>/LC_MESSAGES/<domain>.mo".
+// <catalogue folder>/<code>/LC_MESSAGES/<domain>.mo. InitProgram sets the
+// catalogue folder (CatalogueFolderOf(ProgramFolder())); until then it is
+// CatalogueFolderOf the executable's folder.
 //
 // Domains: "default" holds the programs' own texts, "dialogs" the dialog
 // library's texts, and the library domains registered at start-up (the runtime
@@ -72,10 +72,20 @@ QStringList LibraryDomains();
 // user's LANGUAGE list as it was before the first call, else the locale.
 void UseLanguage(const QString &code);
 
-// The language for this run: the command line's code, else the value of
-// "LangID" in section "Language" of ConfigFile(), else SystemLanguageCode().
-// Returns a code of at most two lower-case letters, or empty.
-QString ChooseLanguage(const QString &cmdCode);
+// The folder holding the catalogues of every language.
+void SetCatalogueFolder(const QString &folder);
+
+// The catalogue folder of a program in programFolder (ending in a separator):
+// programFolder + "locale" where it exists (the build folder, a portable
+// copy), else programFolder + "../share/locale" where that exists (an
+// installed program, wherever it was installed), else the first.
+QString CatalogueFolderOf(const QString &programFolder);
+
+// The language for this run: the command line's code, else the stored code
+// (InitProgram passes the value of "LangID" in section "Language" of the
+// start-up settings file), else SystemLanguageCode(). Returns a code of at
+// most two lower-case letters, or empty.
+QString ChooseLanguage(const QString &cmdCode, const QString &storedCode = QString());
 
 // The user's interface language as a code of the system language table, or
 // empty when the language is not in the table.
@@ -96,7 +106,8 @@ QString LanguageCodeFromPrimaryLanguage(unsigned primaryLanguage);
 QString LanguageCodeFromLocaleName(const QString &localeName);
 
 // For tests only: forgets the registered library domains, the ignored classes,
-// the catalogue bindings and the user's locale variables kept by UseLanguage.
+// the catalogue bindings and the user's locale variables kept by UseLanguage
+// (the catalogue folder stays).
 void ResetTranslationForTesting();
 
 } // namespace foundation

@@ -1,6 +1,6 @@
 #include "foundation/PlaceHolders.h"
 
-#include "foundation/InitProg.h"
+#include "foundation/ExecutablePath.h"
 #include "foundation/PathUtils.h"
 
 #include <QHash>
@@ -41,7 +41,7 @@ constexpr TPlaceholderEntry Entries[] = {
     {"%desktop%", true, &SpecialFolder<sfDesktop>},
     {"%favorites%", true, &SpecialFolder<sfFavorites>},
     {"%progfiles%", true, &ProgramFiles<pfPrograms>},
-    {"%progpath%", true, &ProgramFolder},
+    {"%progpath%", true, &ExecutableFolder},
     {"%username%", false, &CurrentUserName},
     {"%computername%", false, &ComputerName},
     {"%user%", false, &Nothing},

@@ -1,4 +1,4 @@
-#include "foundation/InitProg.h"
+#include "foundation/ExecutablePath.h"
 
 #include <windows.h>
 
