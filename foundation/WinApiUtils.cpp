@@ -1,5 +1,6 @@
 #include "foundation/WinApiUtils.h"
 
+#include "foundation/ExecutablePath.h"
 #include "foundation/LangUtils.h"
 #include "foundation/WinApiUtils_p.h"
 

@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <cerrno>
@@ -79,16 +78,6 @@ bool ProcessMatches(const QString &procRoot, qint64 pid, const QString &exeName,
 }
 
 } // namespace
-
-namespace WinApiUtilsPlatform {
-
-QString RunningExecutablePath()
-{
-    const QString path = ReadExeLink(DefaultProcRoot, qint64(::getpid()));
-    return path.isEmpty() ? QCoreApplication::applicationFilePath() : path;
-}
-
-} // namespace WinApiUtilsPlatform
 
 bool IsProgramRunningIn(const QString &procRoot, const QString &exeName, bool fullPath)
 {

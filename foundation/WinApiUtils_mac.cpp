@@ -4,7 +4,6 @@
 
 #include "foundation/WinApiUtils_p.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -16,15 +15,6 @@
 namespace foundation {
 
 using namespace WinApiUtilsPlatform;
-
-namespace WinApiUtilsPlatform {
-
-QString RunningExecutablePath()
-{
-    return QCoreApplication::applicationFilePath();
-}
-
-} // namespace WinApiUtilsPlatform
 
 QString GetProcessImagePath(qint64 pid)
 {

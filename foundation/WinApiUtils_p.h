@@ -8,9 +8,6 @@ namespace foundation {
 
 namespace WinApiUtilsPlatform {
 
-// Full path of the running program's executable file.
-QString RunningExecutablePath();
-
 // True when candidate names the executable exeName: whole name, without regard
 // to letter case; an empty candidate never matches.
 bool NamesExecutable(const QString &candidate, const QString &exeName);

@@ -5,7 +5,6 @@
 
 #include "foundation/WinApiUtils_p.h"
 
-#include <QCoreApplication>
 #include <QDir>
 
 #include <iterator>
@@ -58,19 +57,6 @@ QString QueryVersionString(const std::vector<char> &data, const QString &key, co
 }
 
 } // namespace
-
-namespace WinApiUtilsPlatform {
-
-QString RunningExecutablePath()
-{
-    wchar_t buffer[32768];
-    const DWORD length = GetModuleFileNameW(nullptr, buffer, DWORD(std::size(buffer)));
-    if (length == 0 || length >= std::size(buffer))
-        return QCoreApplication::applicationFilePath();
-    return QDir::fromNativeSeparators(QString::fromWCharArray(buffer, int(length)));
-}
-
-} // namespace WinApiUtilsPlatform
 
 // Every Windows this code runs on is of the NT family, version 6 or later.
 bool IsNT4OrLater()
