@@ -49,7 +49,7 @@ qint64 EnvNumber(const char *name, qint64 fallback)
 class TextSource
 {
 public:
-    explicit TextSource(qint64 size) : m_left(size) {}
+    explicit TextSource(qint64 size) : FLeft(size) {}
 
     QByteArray next(qint64 max)
     {
@@ -64,7 +64,7 @@ public:
             "server", "account", "password", "settings", "configuration", "application"};
         constexpr quint32 count = sizeof(words) / sizeof(words[0]);
         QByteArray out;
-        const qint64 wanted = qMin(max, m_left);
+        const qint64 wanted = qMin(max, FLeft);
         out.reserve(wanted + 64);
         while (out.size() < wanted) {
             const quint32 r = step();
@@ -85,21 +85,21 @@ public:
             }
         }
         out.truncate(wanted);
-        m_left -= out.size();
+        FLeft -= out.size();
         return out;
     }
-    bool atEnd() const { return m_left == 0; }
+    bool atEnd() const { return FLeft == 0; }
 
 private:
     quint32 step()
     {
-        m_state ^= m_state << 13;
-        m_state ^= m_state >> 17;
-        m_state ^= m_state << 5;
-        return m_state;
+        FState ^= FState << 13;
+        FState ^= FState >> 17;
+        FState ^= FState << 5;
+        return FState;
     }
-    qint64 m_left;
-    quint32 m_state = 2463534242u;
+    qint64 FLeft;
+    quint32 FState = 2463534242u;
 };
 
 bool WriteText(const QString &name, qint64 size)

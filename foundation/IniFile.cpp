@@ -223,7 +223,7 @@ std::optional<TIniDocument> TIniDocument::FromBytes(const QByteArray &bytes)
     if (bytes.size() > TIniFile::MaxFileSize)
         return std::nullopt;
     TIniDocument document;
-    const QString text = DecodeText(bytes, document.m_utf8Bom);
+    const QString text = DecodeText(bytes, document.FUtf8Bom);
     const qsizetype size = text.size();
     qsizetype start = 0;
     while (start < size) {
@@ -233,24 +233,24 @@ std::optional<TIniDocument> TIniDocument::FromBytes(const QByteArray &bytes)
         qsizetype next = end;
         if (next < size)
             next += (text[next] == u'\r' && next + 1 < size && text[next + 1] == u'\n') ? 2 : 1;
-        document.m_lines.append(TLine{text.mid(start, end - start), text.mid(end, next - end)});
-        if (document.m_ending.isEmpty() && next > end)
-            document.m_ending = text.mid(end, next - end);
+        document.FLines.append(TLine{text.mid(start, end - start), text.mid(end, next - end)});
+        if (document.FEnding.isEmpty() && next > end)
+            document.FEnding = text.mid(end, next - end);
         start = next;
     }
-    if (document.m_ending.isEmpty())
-        document.m_ending = NativeLineEnding;
+    if (document.FEnding.isEmpty())
+        document.FEnding = NativeLineEnding;
     return document;
 }
 
 QByteArray TIniDocument::ToBytes() const
 {
     QString text;
-    for (const TLine &line : m_lines) {
+    for (const TLine &line : FLines) {
         text += line.text;
         text += line.ending;
     }
-    QByteArray bytes = m_utf8Bom ? QByteArray("\xEF\xBB\xBF") : QByteArray();
+    QByteArray bytes = FUtf8Bom ? QByteArray("\xEF\xBB\xBF") : QByteArray();
     bytes += text.toUtf8();
     return bytes;
 }
@@ -259,8 +259,8 @@ TIniDocument::TRange TIniDocument::FindSection(const QString &section, qsizetype
 {
     TRange range;
     const QString name = section.trimmed();
-    for (qsizetype i = from; i < m_lines.size(); ++i) {
-        const TParsedLine parsed = ParseLine(m_lines[i].text);
+    for (qsizetype i = from; i < FLines.size(); ++i) {
+        const TParsedLine parsed = ParseLine(FLines[i].text);
         if (parsed.kind != TLineKind::Section)
             continue;
         if (range.found()) {
@@ -271,7 +271,7 @@ TIniDocument::TRange TIniDocument::FindSection(const QString &section, qsizetype
             range.header = i;
     }
     if (range.found())
-        range.end = m_lines.size();
+        range.end = FLines.size();
     return range;
 }
 
@@ -280,7 +280,7 @@ qsizetype TIniDocument::FindKey(const TRange &range, const QString &key, QString
 {
     const QString wanted = key.trimmed();
     for (qsizetype i = range.header + 1; i < range.end; ++i) {
-        TParsedLine parsed = ParseLine(m_lines[i].text);
+        TParsedLine parsed = ParseLine(FLines[i].text);
         if (parsed.kind == TLineKind::Key && SameName(parsed.name, wanted)) {
             if (name)
                 *name = parsed.name;
@@ -294,9 +294,9 @@ qsizetype TIniDocument::FindKey(const TRange &range, const QString &key, QString
 
 void TIniDocument::AppendLine(const QString &text)
 {
-    if (!m_lines.isEmpty() && m_lines.last().ending.isEmpty())
-        m_lines.last().ending = m_ending;
-    m_lines.append(TLine{text, m_ending});
+    if (!FLines.isEmpty() && FLines.last().ending.isEmpty())
+        FLines.last().ending = FEnding;
+    FLines.append(TLine{text, FEnding});
 }
 
 std::optional<QString> TIniDocument::Value(const QString &section, const QString &key) const
@@ -316,7 +316,7 @@ QStringList TIniDocument::ReadSection(const QString &section) const
         return keys;
     QSet<QString> seen;
     for (qsizetype i = range.header + 1; i < range.end; ++i) {
-        const TParsedLine parsed = ParseLine(m_lines[i].text);
+        const TParsedLine parsed = ParseLine(FLines[i].text);
         if (parsed.kind == TLineKind::Key && AddOnce(seen, parsed.name))
             keys.append(parsed.name);
     }
@@ -327,7 +327,7 @@ QStringList TIniDocument::ReadSections() const
 {
     QStringList sections;
     QSet<QString> seen;
-    for (const TLine &line : m_lines) {
+    for (const TLine &line : FLines) {
         const TParsedLine parsed = ParseLine(line.text);
         if (parsed.kind == TLineKind::Section && AddOnce(seen, parsed.name))
             sections.append(parsed.name);
@@ -353,7 +353,7 @@ bool TIniDocument::WriteString(const QString &section, const QString &key, const
     const QString valueText = QuoteValue(value);
     const TRange range = FindSection(section);
     if (!range.found()) {
-        if (!m_lines.isEmpty() && !m_lines.last().text.trimmed().isEmpty())
+        if (!FLines.isEmpty() && !FLines.last().text.trimmed().isEmpty())
             AppendLine(QString());
         AppendLine(u'[' + section.trimmed() + u']');
         AppendLine(key.trimmed() + u'=' + valueText);
@@ -363,21 +363,21 @@ bool TIniDocument::WriteString(const QString &section, const QString &key, const
     const qsizetype keyLine = FindKey(range, key, &existingName);
     if (keyLine >= 0) {
         const QString newText = existingName + u'=' + valueText;
-        if (m_lines[keyLine].text == newText)
+        if (FLines[keyLine].text == newText)
             return false;
-        m_lines[keyLine].text = newText;
+        FLines[keyLine].text = newText;
         return true;
     }
     // New keys go after the section's last non-blank line, so that a blank
     // line separating it from the next section stays where it is.
     qsizetype insertAt = range.header + 1;
     for (qsizetype i = range.header + 1; i < range.end; ++i) {
-        if (!m_lines[i].text.trimmed().isEmpty())
+        if (!FLines[i].text.trimmed().isEmpty())
             insertAt = i + 1;
     }
-    if (m_lines[insertAt - 1].ending.isEmpty())
-        m_lines[insertAt - 1].ending = m_ending;
-    m_lines.insert(insertAt, TLine{key.trimmed() + u'=' + valueText, m_ending});
+    if (FLines[insertAt - 1].ending.isEmpty())
+        FLines[insertAt - 1].ending = FEnding;
+    FLines.insert(insertAt, TLine{key.trimmed() + u'=' + valueText, FEnding});
     return true;
 }
 
@@ -388,9 +388,9 @@ bool TIniDocument::RemoveLines(Drop drop, const QString &section)
 {
     const QString name = section.trimmed();
     QList<TLine> kept;
-    kept.reserve(m_lines.size());
+    kept.reserve(FLines.size());
     bool inSection = false;
-    for (TLine &line : m_lines) {
+    for (TLine &line : FLines) {
         const TParsedLine parsed = ParseLine(line.text);
         if (parsed.kind == TLineKind::Section)
             inSection = false;
@@ -399,8 +399,8 @@ bool TIniDocument::RemoveLines(Drop drop, const QString &section)
         if (parsed.kind == TLineKind::Section)
             inSection = SameName(parsed.name, name);
     }
-    const bool changed = kept.size() != m_lines.size();
-    m_lines = std::move(kept);
+    const bool changed = kept.size() != FLines.size();
+    FLines = std::move(kept);
     return changed;
 }
 
@@ -469,16 +469,16 @@ bool ChangeFile(const QString &fileName, Change change)
 
 } // namespace
 
-TIniFile::TIniFile(const QString &fileName) : m_fileName(fileName) {}
+TIniFile::TIniFile(const QString &fileName) : FFileName(fileName) {}
 
 QString TIniFile::ReadString(const QString &section, const QString &key, const QString &def) const
 {
-    return ReadDocument(m_fileName).Value(section, key).value_or(def);
+    return ReadDocument(FFileName).Value(section, key).value_or(def);
 }
 
 int TIniFile::ReadInteger(const QString &section, const QString &key, int def) const
 {
-    const std::optional<QString> value = ReadDocument(m_fileName).Value(section, key);
+    const std::optional<QString> value = ReadDocument(FFileName).Value(section, key);
     if (!value)
         return def;
     return ParseInteger(*value).value_or(def);
@@ -493,7 +493,7 @@ bool TIniFile::WriteString(const QString &section, const QString &key, const QSt
 {
     if (!TIniDocument::IsStorable(section, key, value))
         return false;
-    return ChangeFile(m_fileName, [&](TIniDocument &document) {
+    return ChangeFile(FFileName, [&](TIniDocument &document) {
         return document.WriteString(section, key, value);
     });
 }
@@ -510,34 +510,34 @@ bool TIniFile::WriteBool(const QString &section, const QString &key, bool value)
 
 bool TIniFile::EraseSection(const QString &section)
 {
-    return ChangeFile(m_fileName,
+    return ChangeFile(FFileName,
                       [&](TIniDocument &document) { return document.EraseSection(section); });
 }
 
 bool TIniFile::DeleteKey(const QString &section, const QString &key)
 {
-    return ChangeFile(m_fileName,
+    return ChangeFile(FFileName,
                       [&](TIniDocument &document) { return document.DeleteKey(section, key); });
 }
 
 QStringList TIniFile::ReadSection(const QString &section) const
 {
-    return ReadDocument(m_fileName).ReadSection(section);
+    return ReadDocument(FFileName).ReadSection(section);
 }
 
 QStringList TIniFile::ReadSections() const
 {
-    return ReadDocument(m_fileName).ReadSections();
+    return ReadDocument(FFileName).ReadSections();
 }
 
 bool TIniFile::SectionExists(const QString &section) const
 {
-    return ReadDocument(m_fileName).SectionExists(section);
+    return ReadDocument(FFileName).SectionExists(section);
 }
 
 bool TIniFile::ValueExists(const QString &section, const QString &key) const
 {
-    return ReadDocument(m_fileName).Value(section, key).has_value();
+    return ReadDocument(FFileName).Value(section, key).has_value();
 }
 
 } // namespace foundation

@@ -72,9 +72,9 @@ private:
     template <typename Drop>
     bool RemoveLines(Drop drop, const QString &section);
 
-    QList<TLine> m_lines;
-    QString m_ending;
-    bool m_utf8Bom = false;
+    QList<TLine> FLines;
+    QString FEnding;
+    bool FUtf8Bom = false;
 };
 
 class TIniFile
@@ -82,7 +82,7 @@ class TIniFile
 public:
     explicit TIniFile(const QString &fileName);
 
-    QString FileName() const { return m_fileName; }
+    QString FileName() const { return FFileName; }
 
     QString ReadString(const QString &section, const QString &key, const QString &def) const;
     // Decimal, or hexadecimal marked with "$" or "0x" (a 32-bit pattern:
@@ -118,7 +118,7 @@ public:
     static constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
 
 private:
-    QString m_fileName;
+    QString FFileName;
 };
 
 } // namespace foundation

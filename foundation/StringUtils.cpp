@@ -32,16 +32,16 @@ struct TPlaceholder
 class TPatternReader
 {
 public:
-    explicit TPatternReader(const QString &pattern) : m_pattern(pattern) {}
+    explicit TPatternReader(const QString &pattern) : FPattern(pattern) {}
 
-    bool atEnd() const { return m_pos >= m_pattern.size(); }
-    QChar peek() const { return atEnd() ? QChar() : m_pattern[m_pos]; }
-    QChar take() { return atEnd() ? QChar() : m_pattern[m_pos++]; }
+    bool atEnd() const { return FPos >= FPattern.size(); }
+    QChar peek() const { return atEnd() ? QChar() : FPattern[FPos]; }
+    QChar take() { return atEnd() ? QChar() : FPattern[FPos++]; }
     bool takeIf(QChar c)
     {
         if (atEnd() || peek() != c)
             return false;
-        ++m_pos;
+        ++FPos;
         return true;
     }
     bool atDigit() const { return !atEnd() && peek() >= u'0' && peek() <= u'9'; }
@@ -94,8 +94,8 @@ public:
     }
 
 private:
-    const QString &m_pattern;
-    qsizetype m_pos = 0;
+    const QString &FPattern;
+    qsizetype FPos = 0;
 };
 
 QString ZeroFilled(const QString &digits, int minDigits)

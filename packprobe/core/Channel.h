@@ -21,37 +21,37 @@ public:
     void Push(T item)
     {
         {
-            std::lock_guard lock(m_mutex);
-            m_items.push_back(std::move(item));
+            std::lock_guard lock(FMutex);
+            FItems.push_back(std::move(item));
         }
-        m_changed.notify_one();
+        FChanged.notify_one();
     }
 
     std::optional<T> Pop()
     {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_closed || !m_items.empty(); });
-        if (m_closed)
+        std::unique_lock lock(FMutex);
+        FChanged.wait(lock, [this] { return FClosed || !FItems.empty(); });
+        if (FClosed)
             return std::nullopt;
-        T item = std::move(m_items.front());
-        m_items.pop_front();
+        T item = std::move(FItems.front());
+        FItems.pop_front();
         return item;
     }
 
     void Close()
     {
         {
-            std::lock_guard lock(m_mutex);
-            m_closed = true;
+            std::lock_guard lock(FMutex);
+            FClosed = true;
         }
-        m_changed.notify_all();
+        FChanged.notify_all();
     }
 
 private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<T> m_items;
-    bool m_closed = false;
+    std::mutex FMutex;
+    std::condition_variable FChanged;
+    std::deque<T> FItems;
+    bool FClosed = false;
 };
 
 } // namespace packprobe

@@ -24,7 +24,7 @@ QIODevice::OpenMode QtModeFor(quint16 mode)
 } // namespace
 
 TExtFileDevice::TExtFileDevice(const QString &fileName, quint16 mode, quint32 rights)
-    : m_stream(std::make_unique<TExtFileStream>(fileName, mode, rights))
+    : FStream(std::make_unique<TExtFileStream>(fileName, mode, rights))
 {
     QIODevice::open(QtModeFor(mode));
 }
@@ -36,12 +36,12 @@ TExtFileDevice::~TExtFileDevice()
 
 qint64 TExtFileDevice::size() const
 {
-    return m_stream ? m_stream->Size() : -1;
+    return FStream ? FStream->Size() : -1;
 }
 
 bool TExtFileDevice::seek(qint64 pos)
 {
-    if (!m_stream || pos < 0 || !m_stream->SetPosition(pos))
+    if (!FStream || pos < 0 || !FStream->SetPosition(pos))
         return false;
     return QIODevice::seek(pos);
 }
@@ -50,13 +50,13 @@ void TExtFileDevice::close()
 {
     if (isOpen())
         QIODevice::close();
-    if (m_stream)
-        m_stream->Close();
+    if (FStream)
+        FStream->Close();
 }
 
 bool TExtFileDevice::truncate(qint64 length)
 {
-    if (!m_stream || m_stream->SetSize(length) != 0)
+    if (!FStream || FStream->SetSize(length) != 0)
         return false;
     return pos() <= length || seek(length);
 }
@@ -67,9 +67,9 @@ qint64 TExtFileDevice::readData(char *data, qint64 maxSize)
     while (total < maxSize) {
         const auto piece = static_cast<qint32>(qMin(maxSize - total, MaxPiece));
         qint32 got = 0;
-        const qint32 error = m_stream->Read(data + total, piece, got);
+        const qint32 error = FStream->Read(data + total, piece, got);
         if (error != 0) {
-            m_lastError = error;
+            FLastError = error;
             setErrorString(QString::fromLatin1("read error %1").arg(error));
             return total > 0 ? total : -1;
         }
@@ -88,9 +88,9 @@ qint64 TExtFileDevice::writeData(const char *data, qint64 maxSize)
     while (total < maxSize) {
         const auto piece = static_cast<qint32>(qMin(maxSize - total, MaxPiece));
         qint32 written = 0;
-        const qint32 error = m_stream->Write(data + total, piece, written);
+        const qint32 error = FStream->Write(data + total, piece, written);
         if (error != 0) {
-            m_lastError = error;
+            FLastError = error;
             setErrorString(QString::fromLatin1("write error %1").arg(error));
             return -1;
         }

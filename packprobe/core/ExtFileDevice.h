@@ -28,16 +28,16 @@ public:
     // it lies beyond); false on failure.
     bool truncate(qint64 length);
     // The error number of the last failed read or write, 0 when none.
-    int lastErrorNumber() const { return m_lastError; }
-    const QString &fileName() const { return m_stream->FileName(); }
+    int lastErrorNumber() const { return FLastError; }
+    const QString &fileName() const { return FStream->FileName(); }
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override;
     qint64 writeData(const char *data, qint64 maxSize) override;
 
 private:
-    std::unique_ptr<foundation::TExtFileStream> m_stream;
-    int m_lastError = 0;
+    std::unique_ptr<foundation::TExtFileStream> FStream;
+    int FLastError = 0;
 };
 
 } // namespace packprobe

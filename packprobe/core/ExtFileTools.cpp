@@ -26,23 +26,23 @@ namespace {
 class THeaderReader
 {
 public:
-    explicit THeaderReader(QIODevice &device) : m_device(device), m_start(device.pos()) {}
+    explicit THeaderReader(QIODevice &device) : FDevice(device), FStart(device.pos()) {}
 
-    bool failed() const { return m_failed; }
-    void fail() { m_failed = true; }
+    bool failed() const { return FFailed; }
+    void fail() { FFailed = true; }
     // The device reported an error (not just the end of its data).
-    bool readError() const { return m_readError; }
+    bool readError() const { return FReadError; }
     // Bytes delivered so far, including those of a failed short read.
-    qint64 consumed() const { return m_consumed; }
+    qint64 consumed() const { return FConsumed; }
 
     quint8 byte()
     {
-        if (m_failed || (m_pos == m_length && !refill())) {
-            m_failed = true;
+        if (FFailed || (FPos == FLength && !refill())) {
+            FFailed = true;
             return 0;
         }
-        ++m_consumed;
-        return m_buffer[m_pos++];
+        ++FConsumed;
+        return FBuffer[FPos++];
     }
     quint16 word()
     {
@@ -59,18 +59,18 @@ public:
     // Copies count bytes (target may be null to skip them).
     void readInto(uchar *target, qint64 count)
     {
-        while (!m_failed && count > 0) {
-            if (m_pos == m_length && !refill()) {
-                m_failed = true;
+        while (!FFailed && count > 0) {
+            if (FPos == FLength && !refill()) {
+                FFailed = true;
                 break;
             }
-            const qint64 piece = qMin(count, m_length - m_pos);
+            const qint64 piece = qMin(count, FLength - FPos);
             if (target) {
-                std::memcpy(target, m_buffer.data() + m_pos, size_t(piece));
+                std::memcpy(target, FBuffer.data() + FPos, size_t(piece));
                 target += piece;
             }
-            m_pos += piece;
-            m_consumed += piece;
+            FPos += piece;
+            FConsumed += piece;
             count -= piece;
         }
     }
@@ -81,52 +81,52 @@ public:
     {
         QByteArray text;
         qint64 count = 0;
-        while (!m_failed) {
-            if (m_pos == m_length && !refill()) {
-                m_failed = true;
+        while (!FFailed) {
+            if (FPos == FLength && !refill()) {
+                FFailed = true;
                 break;
             }
-            const auto *begin = m_buffer.data() + m_pos;
-            const auto *zero = static_cast<const uchar *>(std::memchr(begin, 0, size_t(m_length - m_pos)));
-            const qint64 piece = zero ? zero - begin : m_length - m_pos;
+            const auto *begin = FBuffer.data() + FPos;
+            const auto *zero = static_cast<const uchar *>(std::memchr(begin, 0, size_t(FLength - FPos)));
+            const qint64 piece = zero ? zero - begin : FLength - FPos;
             count += piece;
             if (count > limit) {
-                m_failed = true;
+                FFailed = true;
                 break;
             }
             if (keep)
                 text.append(reinterpret_cast<const char *>(begin), piece);
-            m_pos += piece;
-            m_consumed += piece;
+            FPos += piece;
+            FConsumed += piece;
             if (zero) {
-                ++m_pos;
-                ++m_consumed;
+                ++FPos;
+                ++FConsumed;
                 break;
             }
         }
         return text;
     }
-    bool finish() { return m_device.seek(m_start + m_consumed); }
+    bool finish() { return FDevice.seek(FStart + FConsumed); }
 
 private:
     bool refill()
     {
-        m_pos = 0;
-        const qint64 got = m_device.read(reinterpret_cast<char *>(m_buffer.data()),
-                                         qint64(m_buffer.size()));
-        m_readError = m_readError || got < 0;
-        m_length = qMax<qint64>(0, got);
-        return m_length > 0;
+        FPos = 0;
+        const qint64 got = FDevice.read(reinterpret_cast<char *>(FBuffer.data()),
+                                         qint64(FBuffer.size()));
+        FReadError = FReadError || got < 0;
+        FLength = qMax<qint64>(0, got);
+        return FLength > 0;
     }
 
-    QIODevice &m_device;
-    const qint64 m_start;
-    std::array<uchar, 4096> m_buffer{};
-    qint64 m_pos = 0;
-    qint64 m_length = 0;
-    qint64 m_consumed = 0;
-    bool m_failed = false;
-    bool m_readError = false;
+    QIODevice &FDevice;
+    const qint64 FStart;
+    std::array<uchar, 4096> FBuffer{};
+    qint64 FPos = 0;
+    qint64 FLength = 0;
+    qint64 FConsumed = 0;
+    bool FFailed = false;
+    bool FReadError = false;
 };
 
 // Walks the extra subfields. The two known ones are consumed with their

@@ -195,23 +195,23 @@ QString SafeSaveName(const QString &storedName)
 
 // ---------------------------------------------------------------------------
 
-TGzAnalyzer::TGzAnalyzer(TDataTarget target) : m_target(target) {}
+TGzAnalyzer::TGzAnalyzer(TDataTarget target) : FTarget(target) {}
 
 TGzAnalyzer::~TGzAnalyzer() = default;
 
 void TGzAnalyzer::SaveNextTo(const QString &destination)
 {
-    m_saveNextTo = destination;
+    FSaveNextTo = destination;
 }
 
 bool TGzAnalyzer::HasUnpackedData() const
 {
-    return m_data != nullptr;
+    return FData != nullptr;
 }
 
 bool TGzAnalyzer::IsAnalysedFile(const QString &name) const
 {
-    for (const QString &analysed : {m_analysedFile, m_unpackedFile}) {
+    for (const QString &analysed : {FAnalysedFile, FUnpackedFile}) {
         if (!analysed.isEmpty() && (analysed == name || IsSameFile(analysed, name)))
             return true;
     }
@@ -236,22 +236,22 @@ void CheckSaveTarget(const QString &destination, const QString &analysedFile, bo
 
 QIODevice *TGzAnalyzer::UnpackedData()
 {
-    if (!m_data)
+    if (!FData)
         return nullptr;
-    m_data->Device().seek(0);
-    return &m_data->Device();
+    FData->Device().seek(0);
+    return &FData->Device();
 }
 
 void TGzAnalyzer::SaveUnpackedData(const QString &destination, bool replace)
 {
-    if (!m_data)
+    if (!FData)
         throw ECopyError::CreateResFmt(N_("There is no unpacked data to save."), 0);
-    CheckSaveTarget(destination, m_unpackedFile, replace);
-    CheckSaveTarget(destination, m_analysedFile, replace);
-    if (!m_dataDestination.isEmpty() && SamePath(m_dataDestination, destination)) {
+    CheckSaveTarget(destination, FUnpackedFile, replace);
+    CheckSaveTarget(destination, FAnalysedFile, replace);
+    if (!FDataDestination.isEmpty() && SamePath(FDataDestination, destination)) {
         // Written beside the destination already: it only gets its name.
-        const std::unique_ptr<TPendingFile> data = std::move(m_data);
-        m_dataDestination.clear();
+        const std::unique_ptr<TPendingFile> data = std::move(FData);
+        FDataDestination.clear();
         try {
             data->Commit();
         } catch (const EExtFileStreamError &error) {
@@ -269,7 +269,7 @@ std::unique_ptr<TPendingFile> TGzAnalyzer::NewDataFile(const TGzFileInfo &info,
     code = UnpackOk;
     systemError = 0;
     path = destination;
-    if (destination.isEmpty() && m_target == TDataTarget::CountOnly)
+    if (destination.isEmpty() && FTarget == TDataTarget::CountOnly)
         return nullptr;
     std::unique_ptr<TPendingFile> data;
     try {
@@ -337,7 +337,7 @@ TAnalysisReport TGzAnalyzer::Analyze(const QString &fileName, IPasswordProvider 
         Fail(report, TAnalysisStage::NotRegularFile, NotRegularFileCode, N_("Not a regular file!"));
         return report;
     }
-    m_analysedFile = fileName;
+    FAnalysedFile = fileName;
 
     try {
         TGzFileInfo info;
@@ -431,9 +431,9 @@ void TGzAnalyzer::Unpack(TAnalysisReport &report, IPasswordProvider &passwords,
 
     // The data of an earlier analysis goes now; a file that cannot be
     // unpacked leaves none.
-    m_data.reset();
-    m_dataDestination.clear();
-    const QString destination = std::exchange(m_saveNextTo, QString());
+    FData.reset();
+    FDataDestination.clear();
+    const QString destination = std::exchange(FSaveNextTo, QString());
     TAnalysisReport::TComputed computed;
     TUnpackOptions options;
     options.Monitor = monitor;
@@ -470,10 +470,10 @@ void TGzAnalyzer::Unpack(TAnalysisReport &report, IPasswordProvider &passwords,
         report.DataRows.append({Translate("Error"), report.ErrorText});
         return;
     }
-    m_data = std::move(data);
-    if (m_data)
-        m_dataDestination = destination;
-    m_unpackedFile = report.FileName;
+    FData = std::move(data);
+    if (FData)
+        FDataDestination = destination;
+    FUnpackedFile = report.FileName;
     report.Stage = TAnalysisStage::Done;
     report.Computed = computed;
     if (!encrypted)

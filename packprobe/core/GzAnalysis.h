@@ -188,12 +188,12 @@ private:
               const QString &englishText);
     void CheckFurtherMember(TAnalysisReport &report) const;
 
-    const TDataTarget m_target;
-    QString m_saveNextTo;
-    std::unique_ptr<packprobe::TPendingFile> m_data;
-    QString m_dataDestination; // the destination m_data was made beside
-    QString m_analysedFile;    // the file analysed last
-    QString m_unpackedFile;    // the file whose data m_data holds
+    const TDataTarget FTarget;
+    QString FSaveNextTo;
+    std::unique_ptr<packprobe::TPendingFile> FData;
+    QString FDataDestination; // the destination FData was made beside
+    QString FAnalysedFile;    // the file analysed last
+    QString FUnpackedFile;    // the file whose data FData holds
 };
 
 } // namespace packprobe

@@ -51,24 +51,24 @@ using TPieceChannel = TChannel<TPiece>;
 class TBufferSet
 {
 public:
-    TBufferSet(int count, qint64 size, TPieceChannel &free) : m_size(size)
+    TBufferSet(int count, qint64 size, TPieceChannel &free) : FSize(size)
     {
         for (int i = 0; i < count; ++i) {
-            m_buffers.emplace_back(new uchar[size_t(size)]);
-            free.Push({m_buffers.back().get(), size});
+            FBuffers.emplace_back(new uchar[size_t(size)]);
+            free.Push({FBuffers.back().get(), size});
         }
     }
     ~TBufferSet()
     {
-        for (auto &buffer : m_buffers)
-            std::fill_n(buffer.get(), m_size, uchar(0));
+        for (auto &buffer : FBuffers)
+            std::fill_n(buffer.get(), FSize, uchar(0));
     }
     TBufferSet(const TBufferSet &) = delete;
     TBufferSet &operator=(const TBufferSet &) = delete;
 
 private:
-    qint64 m_size;
-    std::vector<std::unique_ptr<uchar[]>> m_buffers;
+    qint64 FSize;
+    std::vector<std::unique_ptr<uchar[]>> FBuffers;
 };
 
 // Reads the input on a thread of its own, ahead of inflate, in pieces of at
@@ -82,10 +82,10 @@ class TReadAhead
 {
 public:
     TReadAhead(QIODevice &device, TEncryption *crypt, qint64 limit, qint64 doneBase)
-        : m_device(device), m_crypt(crypt), m_limit(limit), m_doneBase(doneBase),
-          m_start(device.pos()), m_buffers(InputPieceCount, InflateInputPiece, m_free)
+        : FDevice(device), FCrypt(crypt), FLimit(limit), FDoneBase(doneBase),
+          FStart(device.pos()), FBuffers(InputPieceCount, InflateInputPiece, FFree)
     {
-        m_thread = std::thread([this] { Run(); });
+        FThread = std::thread([this] { Run(); });
     }
     ~TReadAhead() { Stop(); }
     TReadAhead(const TReadAhead &) = delete;
@@ -94,39 +94,39 @@ public:
     // The next piece in order; Data null at the end of the input.
     TPiece Next()
     {
-        const std::optional<TPiece> piece = m_full.Pop();
+        const std::optional<TPiece> piece = FFull.Pop();
         if (!piece || !piece->Data) {
-            m_ended = true;
+            FEnded = true;
             return {};
         }
-        m_handedOut += piece->Length;
+        FHandedOut += piece->Length;
         return *piece;
     }
-    void GiveBack(const TPiece &piece) { m_free.Push(piece); }
+    void GiveBack(const TPiece &piece) { FFree.Push(piece); }
 
     // Stops reading ahead and waits for the thread.
     void Stop()
     {
-        m_free.Close();
-        if (m_thread.joinable())
-            m_thread.join();
+        FFree.Close();
+        if (FThread.joinable())
+            FThread.join();
     }
     // The deflate stream ended with unused bytes of what was handed out left
     // over. Plain data: the device then stands on the first of them. A
     // container is read on to its end (Drain), since its code covers all.
     void StreamEnded(qint64 unused)
     {
-        m_usedByStream = m_handedOut - unused;
-        if (m_crypt)
+        FUsedByStream = FHandedOut - unused;
+        if (FCrypt)
             return;
         Stop();
-        m_device.seek(m_start + m_handedOut - unused);
+        FDevice.seek(FStart + FHandedOut - unused);
     }
     // Reads (and authenticates) the rest of the input without handing it
     // out, reporting progress; false when the monitor cancelled.
     bool Drain(foundation::IProgressMonitor *monitor, qint64 total)
     {
-        while (!m_ended) {
+        while (!FEnded) {
             const TPiece piece = Next();
             if (piece.Data)
                 GiveBack(piece);
@@ -138,68 +138,68 @@ public:
         return true;
     }
 
-    qint64 Done() const { return m_doneBase + m_read.load(); }
+    qint64 Done() const { return FDoneBase + FRead.load(); }
     // Input bytes the deflate stream took up to its end marker.
-    qint64 UsedByStream() const { return m_usedByStream; }
+    qint64 UsedByStream() const { return FUsedByStream; }
     // Valid after the end of the input was handed out.
-    bool ReadFailed() const { return m_readFailed; }
-    bool Authenticated() const { return m_authenticated; }
+    bool ReadFailed() const { return FReadFailed; }
+    bool Authenticated() const { return FAuthenticated; }
 
 private:
     void Run()
     {
-        qint64 remaining = m_limit < 0 ? std::numeric_limits<qint64>::max() : m_limit;
+        qint64 remaining = FLimit < 0 ? std::numeric_limits<qint64>::max() : FLimit;
         bool failed = false;
         bool stopped = false;
         while (remaining > 0) {
-            const std::optional<TPiece> free = m_free.Pop();
+            const std::optional<TPiece> free = FFree.Pop();
             if (!free) {
                 stopped = true;
                 break;
             }
             const qint64 wanted = qMin(remaining, InflateInputPiece);
-            const qint64 got = m_device.read(reinterpret_cast<char *>(free->Data), wanted);
-            const bool ended = got == 0 && !m_crypt;
-            if (got <= 0 || (m_crypt && !m_crypt->DecryptBlock(free->Data, got))) {
+            const qint64 got = FDevice.read(reinterpret_cast<char *>(free->Data), wanted);
+            const bool ended = got == 0 && !FCrypt;
+            if (got <= 0 || (FCrypt && !FCrypt->DecryptBlock(free->Data, got))) {
                 failed = !ended;
                 break;
             }
             remaining -= got;
-            m_read += got;
-            m_full.Push({free->Data, got});
+            FRead += got;
+            FFull.Push({free->Data, got});
         }
-        if (m_crypt && !failed && !stopped)
-            m_authenticated = CheckCode();
-        m_readFailed = failed;
-        m_full.Push({});
+        if (FCrypt && !failed && !stopped)
+            FAuthenticated = CheckCode();
+        FReadFailed = failed;
+        FFull.Push({});
     }
     bool CheckCode()
     {
         std::array<uchar, TCrypt::MacLength> code{};
-        const qint64 got = m_device.read(reinterpret_cast<char *>(code.data()), qint64(code.size()));
+        const qint64 got = FDevice.read(reinterpret_cast<char *>(code.data()), qint64(code.size()));
         if (got != qint64(code.size()))
             return false;
-        m_read += got;
-        return m_crypt->FinishDecrypt(code.data(), got);
+        FRead += got;
+        return FCrypt->FinishDecrypt(code.data(), got);
     }
 
-    QIODevice &m_device;
-    TEncryption *const m_crypt;
-    const qint64 m_limit;
-    const qint64 m_doneBase;
-    const qint64 m_start;
-    TPieceChannel m_free;
-    TPieceChannel m_full;
-    TBufferSet m_buffers;
-    std::atomic<qint64> m_read{0};
+    QIODevice &FDevice;
+    TEncryption *const FCrypt;
+    const qint64 FLimit;
+    const qint64 FDoneBase;
+    const qint64 FStart;
+    TPieceChannel FFree;
+    TPieceChannel FFull;
+    TBufferSet FBuffers;
+    std::atomic<qint64> FRead{0};
     // Written by the thread before it hands out the end, read after.
-    bool m_readFailed = false;
-    bool m_authenticated = false;
+    bool FReadFailed = false;
+    bool FAuthenticated = false;
     // Inflate's thread only.
-    qint64 m_handedOut = 0;
-    qint64 m_usedByStream = 0;
-    bool m_ended = false;
-    std::thread m_thread;
+    qint64 FHandedOut = 0;
+    qint64 FUsedByStream = 0;
+    bool FEnded = false;
+    std::thread FThread;
 };
 
 // Takes inflated buffers, updates the CRC-32 and writes them (or only counts
@@ -209,70 +209,70 @@ class TWriteBehind
 {
 public:
     TWriteBehind(QIODevice *dest, TInflateBackend backend, bool withChecksum, quint32 checksum)
-        : m_dest(dest), m_backend(backend), m_withChecksum(withChecksum), m_checksum(checksum),
-          m_buffers(OutputBufferCount, UnpackBufferSize, m_free)
+        : FDest(dest), FBackend(backend), FWithChecksum(withChecksum), FChecksum(checksum),
+          FBuffers(OutputBufferCount, UnpackBufferSize, FFree)
     {
-        m_thread = std::thread([this] { Run(); });
+        FThread = std::thread([this] { Run(); });
     }
     ~TWriteBehind() { Finish(); }
     TWriteBehind(const TWriteBehind &) = delete;
     TWriteBehind &operator=(const TWriteBehind &) = delete;
 
-    uchar *Acquire() { return m_free.Pop()->Data; }
-    void Submit(uchar *buffer, qint64 length) { m_full.Push({buffer, length}); }
-    void GiveBack(uchar *buffer) { m_free.Push({buffer, UnpackBufferSize}); }
-    int Code() const { return m_code.load(); }
+    uchar *Acquire() { return FFree.Pop()->Data; }
+    void Submit(uchar *buffer, qint64 length) { FFull.Push({buffer, length}); }
+    void GiveBack(uchar *buffer) { FFree.Push({buffer, UnpackBufferSize}); }
+    int Code() const { return FCode.load(); }
     // Waits until every submitted buffer is handled.
     void Finish()
     {
-        if (!m_thread.joinable())
+        if (!FThread.joinable())
             return;
-        m_full.Push({});
-        m_thread.join();
+        FFull.Push({});
+        FThread.join();
     }
-    quint32 Checksum() const { return m_checksum; }
-    qint64 Written() const { return m_written; }
+    quint32 Checksum() const { return FChecksum; }
+    qint64 Written() const { return FWritten; }
 
 private:
     void Run()
     {
         for (;;) {
-            const TPiece piece = *m_full.Pop();
+            const TPiece piece = *FFull.Pop();
             if (!piece.Data)
                 return;
-            if (m_code.load() == UnpackOk)
+            if (FCode.load() == UnpackOk)
                 Handle(piece.Data, piece.Length);
             GiveBack(piece.Data);
         }
     }
     void Handle(const uchar *data, qint64 length)
     {
-        if (m_withChecksum)
-            m_checksum = packprobe::UpdateCrc32(m_backend, m_checksum, data, length);
-        if (!m_dest) {
-            m_written += length;
+        if (FWithChecksum)
+            FChecksum = packprobe::UpdateCrc32(FBackend, FChecksum, data, length);
+        if (!FDest) {
+            FWritten += length;
             return;
         }
-        const qint64 written = m_dest->write(reinterpret_cast<const char *>(data), length);
+        const qint64 written = FDest->write(reinterpret_cast<const char *>(data), length);
         if (written < 0) {
-            m_code = WriteFailedForSpace(*m_dest) ? UnpackLowDiskSpace : UnpackWriteError;
+            FCode = WriteFailedForSpace(*FDest) ? UnpackLowDiskSpace : UnpackWriteError;
             return;
         }
-        m_written += written;
+        FWritten += written;
         if (written < length)
-            m_code = UnpackLowDiskSpace;
+            FCode = UnpackLowDiskSpace;
     }
 
-    QIODevice *const m_dest;
-    const TInflateBackend m_backend;
-    const bool m_withChecksum;
-    quint32 m_checksum;
-    qint64 m_written = 0;
-    std::atomic<int> m_code{UnpackOk};
-    TPieceChannel m_free;
-    TPieceChannel m_full;
-    TBufferSet m_buffers;
-    std::thread m_thread;
+    QIODevice *const FDest;
+    const TInflateBackend FBackend;
+    const bool FWithChecksum;
+    quint32 FChecksum;
+    qint64 FWritten = 0;
+    std::atomic<int> FCode{UnpackOk};
+    TPieceChannel FFree;
+    TPieceChannel FFull;
+    TBufferSet FBuffers;
+    std::thread FThread;
 };
 
 // How an inflate run ended.
@@ -284,28 +284,28 @@ class TInflateRun
 public:
     TInflateRun(TReadAhead &input, IRawInflater &inflater, TWriteBehind &output,
                 foundation::IProgressMonitor *monitor, qint64 total)
-        : m_input(input), m_inflater(inflater), m_output(output), m_monitor(monitor),
-          m_total(total)
+        : FInput(input), FInflater(inflater), FOutput(output), FMonitor(monitor),
+          FTotal(total)
     {
     }
 
     TInflateEnd Run()
     {
         for (;;) {
-            if (m_output.Code() != UnpackOk)
+            if (FOutput.Code() != UnpackOk)
                 return Finish(TInflateEnd::WriteFailed);
-            foundation::ReportProgress(m_monitor, m_input.Done(), m_total);
-            if (foundation::IsCancelRequested(m_monitor))
+            foundation::ReportProgress(FMonitor, FInput.Done(), FTotal);
+            if (foundation::IsCancelRequested(FMonitor))
                 return Finish(TInflateEnd::Cancelled);
-            uchar *buffer = m_output.Acquire();
+            uchar *buffer = FOutput.Acquire();
             qint64 produced = 0;
             const std::optional<TInflateEnd> end = Fill(buffer, produced);
             if (end == TInflateEnd::DataError || end == TInflateEnd::ReadError) {
                 // What this buffer got before the error is dropped with it.
-                m_output.GiveBack(buffer);
+                FOutput.GiveBack(buffer);
                 return Finish(*end);
             }
-            m_output.Submit(buffer, produced);
+            FOutput.Submit(buffer, produced);
             if (end)
                 return Finish(*end);
         }
@@ -317,11 +317,11 @@ private:
     {
         for (;;) {
             qint64 n = 0;
-            const auto result = m_inflater.Inflate(buffer + produced, UnpackBufferSize - produced, n);
+            const auto result = FInflater.Inflate(buffer + produced, UnpackBufferSize - produced, n);
             produced += n;
             switch (result) {
             case IRawInflater::TResult::StreamEnd:
-                m_input.StreamEnded(m_inflater.InputLeft());
+                FInput.StreamEnded(FInflater.InputLeft());
                 return TInflateEnd::StreamEnd;
             case IRawInflater::TResult::DataError:
                 return TInflateEnd::DataError;
@@ -332,31 +332,31 @@ private:
             }
             // The inflater keeps no pointer into input it has used up.
             ReturnPiece();
-            m_piece = m_input.Next();
-            if (!m_piece.Data)
-                return m_input.ReadFailed() ? TInflateEnd::ReadError : TInflateEnd::CutShort;
-            m_inflater.SetInput(m_piece.Data, m_piece.Length);
+            FPiece = FInput.Next();
+            if (!FPiece.Data)
+                return FInput.ReadFailed() ? TInflateEnd::ReadError : TInflateEnd::CutShort;
+            FInflater.SetInput(FPiece.Data, FPiece.Length);
         }
     }
     void ReturnPiece()
     {
-        if (m_piece.Data)
-            m_input.GiveBack(m_piece);
-        m_piece = {};
+        if (FPiece.Data)
+            FInput.GiveBack(FPiece);
+        FPiece = {};
     }
     TInflateEnd Finish(TInflateEnd end)
     {
         ReturnPiece();
-        foundation::ReportProgress(m_monitor, m_input.Done(), m_total);
+        foundation::ReportProgress(FMonitor, FInput.Done(), FTotal);
         return end;
     }
 
-    TReadAhead &m_input;
-    IRawInflater &m_inflater;
-    TWriteBehind &m_output;
-    foundation::IProgressMonitor *const m_monitor;
-    const qint64 m_total;
-    TPiece m_piece;
+    TReadAhead &FInput;
+    IRawInflater &FInflater;
+    TWriteBehind &FOutput;
+    foundation::IProgressMonitor *const FMonitor;
+    const qint64 FTotal;
+    TPiece FPiece;
 };
 
 struct TInflateOutcome

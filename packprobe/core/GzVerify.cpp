@@ -52,35 +52,35 @@ QStringList GzFilesBelow(const QString &folder)
 class TSharedPassword final : public IPasswordProvider
 {
 public:
-    explicit TSharedPassword(IPasswordProvider &source) : m_source(source) {}
+    explicit TSharedPassword(IPasswordProvider &source) : FSource(source) {}
     ~TSharedPassword() override
     {
-        if (m_password && !m_password->isEmpty())
-            WipeBytes(*m_password);
+        if (FPassword && !FPassword->isEmpty())
+            WipeBytes(*FPassword);
     }
     TSharedPassword(const TSharedPassword &) = delete;
     TSharedPassword &operator=(const TSharedPassword &) = delete;
 
     bool askPassword(const QString &fileName, QByteArray &password) override
     {
-        std::lock_guard lock(m_mutex);
-        if (!m_asked) {
-            m_asked = true;
+        std::lock_guard lock(FMutex);
+        if (!FAsked) {
+            FAsked = true;
             QByteArray given;
-            if (m_source.askPassword(fileName, given))
-                m_password = std::move(given);
+            if (FSource.askPassword(fileName, given))
+                FPassword = std::move(given);
         }
-        if (!m_password)
+        if (!FPassword)
             return false;
-        password = *m_password;
+        password = *FPassword;
         return true;
     }
 
 private:
-    IPasswordProvider &m_source;
-    std::mutex m_mutex;
-    bool m_asked = false;
-    std::optional<QByteArray> m_password;
+    IPasswordProvider &FSource;
+    std::mutex FMutex;
+    bool FAsked = false;
+    std::optional<QByteArray> FPassword;
 };
 
 // The shared state of the checking threads.
@@ -89,43 +89,43 @@ class TVerifyState
 public:
     TVerifyState(const TVerifyPlan &plan, int threads, const std::atomic<bool> &stop,
                  IVerifyListener &listener)
-        : m_plan(plan), m_stop(stop), m_listener(listener), m_current(size_t(threads))
+        : FPlan(plan), FStop(stop), FListener(listener), FCurrent(size_t(threads))
     {
-        m_totals.Planned = int(plan.Files.size());
-        m_clock.start();
+        FTotals.Planned = int(plan.Files.size());
+        FClock.start();
     }
 
-    const std::atomic<bool> &Stop() const { return m_stop; }
+    const std::atomic<bool> &Stop() const { return FStop; }
     // The index of the next file to check, or nullopt when all are taken or
     // the check stops.
     std::optional<int> NextFile()
     {
-        const int index = m_next++;
-        if (m_stop.load() || index >= m_plan.Files.size())
+        const int index = FNext++;
+        if (FStop.load() || index >= FPlan.Files.size())
             return std::nullopt;
         return index;
     }
-    const QString &FileAt(int index) const { return m_plan.Files.at(index); }
+    const QString &FileAt(int index) const { return FPlan.Files.at(index); }
     // Bytes of the current file of one thread.
     void SetCurrent(int thread, qint64 bytes)
     {
-        m_current[size_t(thread)].store(bytes);
-        const qint64 now = m_clock.elapsed();
-        qint64 last = m_lastProgress.load();
-        if (now - last < ProgressIntervalMs || !m_lastProgress.compare_exchange_strong(last, now))
+        FCurrent[size_t(thread)].store(bytes);
+        const qint64 now = FClock.elapsed();
+        qint64 last = FLastProgress.load();
+        if (now - last < ProgressIntervalMs || !FLastProgress.compare_exchange_strong(last, now))
             return;
-        std::lock_guard lock(m_mutex);
+        std::lock_guard lock(FMutex);
         ReportProgress();
     }
     // Results are told in the order of the plan, whichever thread finishes
     // first, so that two runs over one set print the same lines.
     void Checked(int thread, int index, TAnalysisReport report)
     {
-        m_current[size_t(thread)].store(0);
+        FCurrent[size_t(thread)].store(0);
         const qint64 size = QFileInfo(report.FileName).size();
-        std::lock_guard lock(m_mutex);
+        std::lock_guard lock(FMutex);
         Tally(report, size);
-        m_waiting.emplace(index, std::move(report));
+        FWaiting.emplace(index, std::move(report));
         TellWaiting(false);
         ReportProgress();
     }
@@ -133,73 +133,73 @@ public:
     {
         // After a stop the files that were being checked leave gaps.
         TellWaiting(true);
-        m_totals.Milliseconds = m_clock.elapsed();
-        m_totals.Interrupted = m_totals.Files < m_totals.Planned;
-        return m_totals;
+        FTotals.Milliseconds = FClock.elapsed();
+        FTotals.Interrupted = FTotals.Files < FTotals.Planned;
+        return FTotals;
     }
 
 private:
     void TellWaiting(bool acrossGaps)
     {
-        for (auto first = m_waiting.begin();
-             first != m_waiting.end() && (acrossGaps || first->first == m_nextToTell);
-             first = m_waiting.erase(first)) {
-            m_listener.FileChecked(first->second);
-            m_nextToTell = first->first + 1;
+        for (auto first = FWaiting.begin();
+             first != FWaiting.end() && (acrossGaps || first->first == FNextToTell);
+             first = FWaiting.erase(first)) {
+            FListener.FileChecked(first->second);
+            FNextToTell = first->first + 1;
         }
     }
     void Tally(const TAnalysisReport &report, qint64 size)
     {
-        ++m_totals.Files;
-        m_totals.Bytes += qMax<qint64>(size, 0);
+        ++FTotals.Files;
+        FTotals.Bytes += qMax<qint64>(size, 0);
         switch (report.Verdict.State) {
         case TVerdictState::Intact:
-            ++m_totals.Intact;
+            ++FTotals.Intact;
             break;
         case TVerdictState::Truncated:
-            ++m_totals.Truncated;
+            ++FTotals.Truncated;
             break;
         case TVerdictState::Mismatch:
-            ++m_totals.Mismatched;
+            ++FTotals.Mismatched;
             break;
         case TVerdictState::Error:
-            ++m_totals.Failed;
+            ++FTotals.Failed;
             break;
         }
     }
     void ReportProgress()
     {
-        qint64 bytes = m_totals.Bytes;
-        for (const auto &current : m_current)
+        qint64 bytes = FTotals.Bytes;
+        for (const auto &current : FCurrent)
             bytes += current.load();
-        m_listener.Progress(m_totals.Files, m_totals.Planned, qMin(bytes, m_plan.TotalBytes),
-                            m_plan.TotalBytes);
+        FListener.Progress(FTotals.Files, FTotals.Planned, qMin(bytes, FPlan.TotalBytes),
+                            FPlan.TotalBytes);
     }
 
-    const TVerifyPlan &m_plan;
-    const std::atomic<bool> &m_stop;
-    IVerifyListener &m_listener;
-    std::vector<std::atomic<qint64>> m_current;
-    std::atomic<int> m_next{0};
-    std::map<int, TAnalysisReport> m_waiting; // checked, not yet told
-    int m_nextToTell = 0;
-    std::atomic<qint64> m_lastProgress{0};
-    QElapsedTimer m_clock;
-    std::mutex m_mutex;
-    TVerifyTotals m_totals;
+    const TVerifyPlan &FPlan;
+    const std::atomic<bool> &FStop;
+    IVerifyListener &FListener;
+    std::vector<std::atomic<qint64>> FCurrent;
+    std::atomic<int> FNext{0};
+    std::map<int, TAnalysisReport> FWaiting; // checked, not yet told
+    int FNextToTell = 0;
+    std::atomic<qint64> FLastProgress{0};
+    QElapsedTimer FClock;
+    std::mutex FMutex;
+    TVerifyTotals FTotals;
 };
 
 // Progress of one file into the shared state; cancels when the check stops.
 class TFileMonitor final : public foundation::IProgressMonitor
 {
 public:
-    TFileMonitor(TVerifyState &state, int thread) : m_state(state), m_thread(thread) {}
-    void Progress(qint64 done, qint64) override { m_state.SetCurrent(m_thread, done); }
-    bool CancelRequested() const override { return m_state.Stop().load(); }
+    TFileMonitor(TVerifyState &state, int thread) : FState(state), FThread(thread) {}
+    void Progress(qint64 done, qint64) override { FState.SetCurrent(FThread, done); }
+    bool CancelRequested() const override { return FState.Stop().load(); }
 
 private:
-    TVerifyState &m_state;
-    const int m_thread;
+    TVerifyState &FState;
+    const int FThread;
 };
 
 void CheckFiles(TVerifyState &state, IPasswordProvider &passwords, int thread)

@@ -23,47 +23,47 @@ public:
     TZlibInflater() = default;
     ~TZlibInflater() override
     {
-        if (m_ready)
-            inflateEnd(&m_stream);
+        if (FReady)
+            inflateEnd(&FStream);
     }
     TZlibInflater(const TZlibInflater &) = delete;
     TZlibInflater &operator=(const TZlibInflater &) = delete;
 
     bool Init()
     {
-        m_ready = inflateInit2(&m_stream, -MAX_WBITS) == Z_OK;
-        return m_ready;
+        FReady = inflateInit2(&FStream, -MAX_WBITS) == Z_OK;
+        return FReady;
     }
 
     void SetInput(const uchar *data, qint64 length) override
     {
-        m_stream.next_in = const_cast<Bytef *>(data);
-        m_stream.avail_in = uInt(qMin(length, MaxZlibChunk));
+        FStream.next_in = const_cast<Bytef *>(data);
+        FStream.avail_in = uInt(qMin(length, MaxZlibChunk));
     }
-    qint64 InputLeft() const override { return m_stream.avail_in; }
+    qint64 InputLeft() const override { return FStream.avail_in; }
 
     TResult Inflate(uchar *out, qint64 capacity, qint64 &produced) override
     {
-        m_stream.next_out = out;
-        m_stream.avail_out = uInt(qMin(capacity, MaxZlibChunk));
-        const uInt before = m_stream.avail_out;
-        const int result = inflate(&m_stream, Z_NO_FLUSH);
-        produced = qint64(before - m_stream.avail_out);
+        FStream.next_out = out;
+        FStream.avail_out = uInt(qMin(capacity, MaxZlibChunk));
+        const uInt before = FStream.avail_out;
+        const int result = inflate(&FStream, Z_NO_FLUSH);
+        produced = qint64(before - FStream.avail_out);
         if (result == Z_STREAM_END)
             return TResult::StreamEnd;
         // Z_BUF_ERROR only says that no progress was possible.
         if (result != Z_OK && result != Z_BUF_ERROR)
             return TResult::DataError;
-        if (m_stream.avail_out == 0)
+        if (FStream.avail_out == 0)
             return TResult::OutputFull;
-        if (m_stream.avail_in > 0)
+        if (FStream.avail_in > 0)
             return TResult::DataError; // room and input, yet no progress
         return TResult::NeedInput;
     }
 
 private:
-    z_stream m_stream{};
-    bool m_ready = false;
+    z_stream FStream{};
+    bool FReady = false;
 };
 
 } // namespace

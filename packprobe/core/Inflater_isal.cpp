@@ -16,47 +16,47 @@ class TIsalInflater final : public IRawInflater
 {
 public:
     // The state is large (tens of KiB): kept on the heap with its owner.
-    TIsalInflater() { isal_inflate_init(&m_state); }
+    TIsalInflater() { isal_inflate_init(&FState); }
 
     void SetInput(const uchar *data, qint64 length) override
     {
-        m_state.next_in = const_cast<uint8_t *>(data);
-        m_state.avail_in = uint32_t(qMin(length, MaxIsalChunk));
+        FState.next_in = const_cast<uint8_t *>(data);
+        FState.avail_in = uint32_t(qMin(length, MaxIsalChunk));
     }
     qint64 InputLeft() const override
     {
         // After the end of a raw stream the whole bytes still in the bit
         // buffer were read ahead and belong to what follows the stream.
-        if (m_state.block_state == ISAL_BLOCK_FINISH)
-            return qint64(m_state.avail_in) + m_state.read_in_length / 8;
-        return m_state.avail_in;
+        if (FState.block_state == ISAL_BLOCK_FINISH)
+            return qint64(FState.avail_in) + FState.read_in_length / 8;
+        return FState.avail_in;
     }
 
     TResult Inflate(uchar *out, qint64 capacity, qint64 &produced) override
     {
-        m_state.next_out = out;
-        m_state.avail_out = uint32_t(qMin(capacity, MaxIsalChunk));
-        const uint32_t room = m_state.avail_out;
+        FState.next_out = out;
+        FState.avail_out = uint32_t(qMin(capacity, MaxIsalChunk));
+        const uint32_t room = FState.avail_out;
         for (;;) {
-            const uint32_t inBefore = m_state.avail_in;
-            const uint32_t outBefore = m_state.avail_out;
-            const int result = isal_inflate(&m_state);
-            produced = qint64(room - m_state.avail_out);
+            const uint32_t inBefore = FState.avail_in;
+            const uint32_t outBefore = FState.avail_out;
+            const int result = isal_inflate(&FState);
+            produced = qint64(room - FState.avail_out);
             if (result < 0)
                 return TResult::DataError;
-            if (m_state.block_state == ISAL_BLOCK_FINISH)
+            if (FState.block_state == ISAL_BLOCK_FINISH)
                 return TResult::StreamEnd;
-            if (m_state.avail_out == 0)
+            if (FState.avail_out == 0)
                 return TResult::OutputFull;
-            if (m_state.avail_in == 0)
+            if (FState.avail_in == 0)
                 return TResult::NeedInput;
-            if (m_state.avail_in == inBefore && m_state.avail_out == outBefore)
+            if (FState.avail_in == inBefore && FState.avail_out == outBefore)
                 return TResult::DataError; // room and input, yet no progress
         }
     }
 
 private:
-    inflate_state m_state{};
+    inflate_state FState{};
 };
 
 } // namespace

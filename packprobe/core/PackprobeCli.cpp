@@ -219,8 +219,8 @@ QString VersionText()
 bool TConsolePasswordProvider::askPassword(const QString &fileName, QByteArray &password)
 {
     QByteArray line;
-    const bool got = !m_passwordFile.isEmpty() ? ReadPasswordFile(m_passwordFile, line)
-                     : m_fromStdin
+    const bool got = !FPasswordFile.isEmpty() ? ReadPasswordFile(FPasswordFile, line)
+                     : FFromStdin
                          ? ReadStdinLine(line, MaxPasswordLine)
                          : ReadHiddenLine(Translate("Password: "), line, MaxPasswordLine);
     if (!got || line.isEmpty()) {

@@ -56,14 +56,14 @@ class TConsolePasswordProvider : public IPasswordProvider
 {
 public:
     explicit TConsolePasswordProvider(bool fromStdin, QString passwordFile = QString())
-        : m_fromStdin(fromStdin), m_passwordFile(std::move(passwordFile))
+        : FFromStdin(fromStdin), FPasswordFile(std::move(passwordFile))
     {
     }
     bool askPassword(const QString &fileName, QByteArray &password) override;
 
 private:
-    bool m_fromStdin;
-    QString m_passwordFile;
+    bool FFromStdin;
+    QString FPasswordFile;
 };
 
 // Runs the analysis of options.File, prints the report (text or JSON) to out

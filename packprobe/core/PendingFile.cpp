@@ -58,59 +58,59 @@ QString PartNameFor(const QString &destination)
 
 TPendingFile::~TPendingFile()
 {
-    if (!m_committed)
+    if (!FCommitted)
         Discard();
 }
 
 void TPendingFile::Discard()
 {
-    m_file.close();
-    if (!m_name.isEmpty()) {
-        QFile::remove(m_name);
-        RemoveLeftover(m_name);
+    FFile.close();
+    if (!FName.isEmpty()) {
+        QFile::remove(FName);
+        RemoveLeftover(FName);
     }
-    if (!m_privateFolder.isEmpty()) {
-        QDir().rmdir(m_privateFolder);
-        RemoveLeftover(m_privateFolder);
+    if (!FPrivateFolder.isEmpty()) {
+        QDir().rmdir(FPrivateFolder);
+        RemoveLeftover(FPrivateFolder);
     }
 }
 
 bool TPendingFile::OpenUnnamed(const QString &nameForErrors, bool forLink)
 {
-    const int fd = OpenUnnamedFile(m_folder, forLink);
+    const int fd = OpenUnnamedFile(FFolder, forLink);
     if (fd < 0) {
         if (errno != EOPNOTSUPP)
             ThrowCreateError(nameForErrors, LastSystemError());
         return false;
     }
-    m_file.open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle);
+    FFile.open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle);
     return true;
 }
 
 std::unique_ptr<TPendingFile> TPendingFile::CreateScratch(TNaming naming)
 {
     std::unique_ptr<TPendingFile> pending(new TPendingFile);
-    pending->m_folder = QDir::tempPath();
-    if (naming == TNaming::UnnamedWhereOffered && pending->OpenUnnamed(pending->m_folder, false))
+    pending->FFolder = QDir::tempPath();
+    if (naming == TNaming::UnnamedWhereOffered && pending->OpenUnnamed(pending->FFolder, false))
         return pending;
     // A private folder whose name tells the next start whether its process
     // still runs.
     RemoveStaleScratchFolders();
-    QTemporaryDir folder(QDir(pending->m_folder).filePath(
+    QTemporaryDir folder(QDir(pending->FFolder).filePath(
         QStringLiteral("%1%2-XXXXXX").arg(QLatin1String(ScratchPrefix)).arg(CurrentProcessId())));
     if (!folder.isValid())
         ThrowCreateError(folder.path(), EACCES);
     folder.setAutoRemove(false);
     QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
                                              | QFileDevice::ExeOwner);
-    pending->m_privateFolder = folder.path();
-    AddLeftover(pending->m_privateFolder);
-    pending->m_name = QDir(folder.path()).filePath(QStringLiteral("unpacked.tmp"));
-    AddLeftover(pending->m_name);
-    pending->m_file.setFileName(pending->m_name);
-    if (!pending->m_file.open(QIODevice::ReadWrite | QIODevice::NewOnly | QIODevice::Unbuffered))
-        ThrowCreateError(pending->m_name, EACCES);
-    pending->m_file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    pending->FPrivateFolder = folder.path();
+    AddLeftover(pending->FPrivateFolder);
+    pending->FName = QDir(folder.path()).filePath(QStringLiteral("unpacked.tmp"));
+    AddLeftover(pending->FName);
+    pending->FFile.setFileName(pending->FName);
+    if (!pending->FFile.open(QIODevice::ReadWrite | QIODevice::NewOnly | QIODevice::Unbuffered))
+        ThrowCreateError(pending->FName, EACCES);
+    pending->FFile.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return pending;
 }
 
@@ -118,68 +118,68 @@ std::unique_ptr<TPendingFile> TPendingFile::CreateBeside(const QString &destinat
 {
     std::unique_ptr<TPendingFile> pending(new TPendingFile);
     const QFileInfo target(destination);
-    pending->m_folder = target.absolutePath();
+    pending->FFolder = target.absolutePath();
     if (target.exists() && !target.isFile() && !target.isDir()) {
         // A device or FIFO (/dev/stdout, a pipe) is written in place.
-        pending->m_file.setFileName(destination);
-        if (!pending->m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        pending->FFile.setFileName(destination);
+        if (!pending->FFile.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
             ThrowCreateError(destination, EACCES);
-        pending->m_committed = true;
+        pending->FCommitted = true;
         return pending;
     }
-    pending->m_destination = target.absoluteFilePath();
+    pending->FDestination = target.absoluteFilePath();
     if (naming == TNaming::UnnamedWhereOffered
-        && pending->OpenUnnamed(pending->m_destination, true))
+        && pending->OpenUnnamed(pending->FDestination, true))
         return pending;
     for (int attempt = 0; attempt < NameAttempts; ++attempt) {
-        pending->m_name = PartNameFor(pending->m_destination);
-        pending->m_file.setFileName(pending->m_name);
-        if (pending->m_file.open(QIODevice::ReadWrite | QIODevice::NewOnly | QIODevice::Unbuffered)) {
-            AddLeftover(pending->m_name);
+        pending->FName = PartNameFor(pending->FDestination);
+        pending->FFile.setFileName(pending->FName);
+        if (pending->FFile.open(QIODevice::ReadWrite | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+            AddLeftover(pending->FName);
             return pending;
         }
-        if (QFileInfo::exists(pending->m_name))
+        if (QFileInfo::exists(pending->FName))
             continue;
         break;
     }
-    const QString failed = pending->m_name;
-    pending->m_name.clear();
-    ThrowCreateError(failed.isEmpty() ? pending->m_destination : failed, EACCES);
+    const QString failed = pending->FName;
+    pending->FName.clear();
+    ThrowCreateError(failed.isEmpty() ? pending->FDestination : failed, EACCES);
 }
 
 void TPendingFile::Commit()
 {
-    if (m_destination.isEmpty() || m_committed)
+    if (FDestination.isEmpty() || FCommitted)
         return;
-    if (m_name.isEmpty()) {
+    if (FName.isEmpty()) {
         // Unnamed: a hidden name beside the destination first, then the
         // destination's name in one step.
         QString linked;
         int error = 0;
         for (int attempt = 0; attempt < NameAttempts && linked.isEmpty(); ++attempt) {
-            const QString candidate = PartNameFor(m_destination);
-            if (LinkUnnamedFile(m_file.handle(), candidate))
+            const QString candidate = PartNameFor(FDestination);
+            if (LinkUnnamedFile(FFile.handle(), candidate))
                 linked = candidate;
             else if ((error = LastSystemError()) != EEXIST)
                 break;
         }
         if (linked.isEmpty())
-            ThrowCreateError(m_destination, error);
-        m_name = linked;
-        AddLeftover(m_name);
+            ThrowCreateError(FDestination, error);
+        FName = linked;
+        AddLeftover(FName);
     }
-    m_file.close();
+    FFile.close();
     // A file that is replaced keeps its permissions.
-    if (QFileInfo(m_destination).isFile())
-        QFile::setPermissions(m_name, QFile::permissions(m_destination));
-    if (!ReplaceFileWith(m_name, m_destination)) {
+    if (QFileInfo(FDestination).isFile())
+        QFile::setPermissions(FName, QFile::permissions(FDestination));
+    if (!ReplaceFileWith(FName, FDestination)) {
         const int error = LastSystemError();
         Discard();
-        ThrowCreateError(m_destination, error);
+        ThrowCreateError(FDestination, error);
     }
-    RemoveLeftover(m_name);
-    m_name.clear();
-    m_committed = true;
+    RemoveLeftover(FName);
+    FName.clear();
+    FCommitted = true;
 }
 
 void RemoveStaleScratchFolders()

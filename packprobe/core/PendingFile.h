@@ -56,11 +56,11 @@ public:
     TPendingFile &operator=(const TPendingFile &) = delete;
 
     // Read and write access (unbuffered).
-    QFile &Device() { return m_file; }
+    QFile &Device() { return FFile; }
     // The folder that holds the data (for messages and the free-space check).
-    QString Folder() const { return m_folder; }
+    QString Folder() const { return FFolder; }
     // The data's name while it has one (fallback only); empty when unnamed.
-    QString TemporaryName() const { return m_name; }
+    QString TemporaryName() const { return FName; }
     // Gives the data the destination's name, replacing a file of that name.
     // Only for CreateBeside. Throws EExtFileStreamError on failure (the data
     // is then discarded).
@@ -68,17 +68,17 @@ public:
 
 private:
     TPendingFile() = default;
-    // An unnamed file in m_folder; false where the system offers none here,
+    // An unnamed file in FFolder; false where the system offers none here,
     // throws when it cannot be made.
     bool OpenUnnamed(const QString &nameForErrors, bool forLink);
     void Discard();
 
-    QFile m_file;
-    QString m_folder;
-    QString m_destination; // CreateBeside only
-    QString m_name;        // named fallback only
-    QString m_privateFolder; // named scratch fallback only
-    bool m_committed = false;
+    QFile FFile;
+    QString FFolder;
+    QString FDestination; // CreateBeside only
+    QString FName;        // named fallback only
+    QString FPrivateFolder; // named scratch fallback only
+    bool FCommitted = false;
 };
 
 // Removes the scratch folders that earlier runs of this user left behind

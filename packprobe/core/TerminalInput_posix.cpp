@@ -41,7 +41,7 @@ public:
     {
         if (::tcgetattr(STDIN_FILENO, &SavedTerminal) != 0)
             return;
-        m_active = true;
+        FActive = true;
         struct sigaction action {};
         action.sa_handler = OnSignal;
         sigemptyset(&action.sa_mask);
@@ -54,7 +54,7 @@ public:
     }
     ~TEchoOff()
     {
-        if (!m_active)
+        if (!FActive)
             return;
         ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &SavedTerminal);
         RestorePreviousActions();
@@ -63,7 +63,7 @@ public:
     TEchoOff &operator=(const TEchoOff &) = delete;
 
 private:
-    bool m_active = false;
+    bool FActive = false;
 };
 
 } // namespace

@@ -60,51 +60,51 @@ class TVerifyPrinter final : public IVerifyListener
 {
 public:
     TVerifyPrinter(const TVerifyCommand &command, QTextStream &out, QTextStream &err)
-        : m_command(command), m_out(out), m_err(err)
+        : FCommand(command), FOut(out), FErr(err)
     {
-        m_clock.start();
+        FClock.start();
     }
     void FileChecked(const TAnalysisReport &report) override
     {
         ClearProgress();
-        if (m_command.Json)
-            m_out << QString::fromUtf8(
+        if (FCommand.Json)
+            FOut << QString::fromUtf8(
                 QJsonDocument::fromJson(FormatReportJson(report)).toJson(QJsonDocument::Compact));
         else
-            m_out << VerifyLine(report);
-        m_out << '\n';
-        m_out.flush();
+            FOut << VerifyLine(report);
+        FOut << '\n';
+        FOut.flush();
     }
     void Progress(int filesDone, int files, qint64 bytesDone, qint64 bytes) override
     {
-        if (!m_command.ShowProgress)
+        if (!FCommand.ShowProgress)
             return;
-        const double seconds = qMax(0.001, double(m_clock.elapsed()) / 1000.0);
+        const double seconds = qMax(0.001, double(FClock.elapsed()) / 1000.0);
         const double rate = double(bytesDone) / seconds;
         QString line = SafeFormat(Translate("%d of %d files, %s of %s, %s/s"), filesDone, files,
                                   Size(bytesDone), Size(bytes), Size(qint64(rate)));
         if (rate > 0 && bytesDone > 0 && bytesDone < bytes)
             line += SafeFormat(Translate(", %s left"),
                                Duration(qint64(double(bytes - bytesDone) / rate * 1000.0)));
-        m_err << "\r\x1b[K" << line;
-        m_err.flush();
-        m_shown = true;
+        FErr << "\r\x1b[K" << line;
+        FErr.flush();
+        FShown = true;
     }
     void ClearProgress()
     {
-        if (!m_shown)
+        if (!FShown)
             return;
-        m_err << "\r\x1b[K";
-        m_err.flush();
-        m_shown = false;
+        FErr << "\r\x1b[K";
+        FErr.flush();
+        FShown = false;
     }
 
 private:
-    const TVerifyCommand &m_command;
-    QTextStream &m_out;
-    QTextStream &m_err;
-    QElapsedTimer m_clock;
-    bool m_shown = false;
+    const TVerifyCommand &FCommand;
+    QTextStream &FOut;
+    QTextStream &FErr;
+    QElapsedTimer FClock;
+    bool FShown = false;
 };
 
 } // namespace

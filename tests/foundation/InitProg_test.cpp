@@ -218,9 +218,9 @@ protected:
     {
         TempDirTest::SetUp();
         for (const char *name : SavedVariables)
-            m_saved.append(qgetenv(name));
+            FSaved.append(qgetenv(name));
 #ifdef LC_MESSAGES
-        m_messageLocale = std::setlocale(LC_MESSAGES, nullptr);
+        FMessageLocale = std::setlocale(LC_MESSAGES, nullptr);
 #endif
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(path(QStringLiteral("config"))));
         qputenv("LANGUAGE", "");
@@ -233,10 +233,10 @@ protected:
 
     void TearDown() override
     {
-        for (qsizetype i = 0; i < m_saved.size(); ++i)
-            qputenv(SavedVariables[i], m_saved[i]);
+        for (qsizetype i = 0; i < FSaved.size(); ++i)
+            qputenv(SavedVariables[i], FSaved[i]);
 #ifdef LC_MESSAGES
-        std::setlocale(LC_MESSAGES, m_messageLocale.constData());
+        std::setlocale(LC_MESSAGES, FMessageLocale.constData());
 #endif
         ResetTranslationForTesting();
         ResetStartupValuesForTesting();
@@ -248,8 +248,8 @@ protected:
 private:
     static constexpr const char *SavedVariables[] = {"XDG_CONFIG_HOME", "LANGUAGE", "LC_ALL",
                                                      "LC_MESSAGES", "LANG"};
-    QList<QByteArray> m_saved;
-    QByteArray m_messageLocale;
+    QList<QByteArray> FSaved;
+    QByteArray FMessageLocale;
 };
 
 TEST_F(InitProgramTest, ProgramFolderAndNameComeFromTheExecutable)

@@ -103,8 +103,8 @@ protected:
     {
         TempDirTest::SetUp();
         for (const char *name : SavedVariables)
-            m_savedEnvironment.append(qgetenv(name));
-        m_savedLocale = std::setlocale(LC_ALL, nullptr);
+            FSavedEnvironment.append(qgetenv(name));
+        FSavedLocale = std::setlocale(LC_ALL, nullptr);
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(path(QStringLiteral("config"))));
         setEnvironment("", "", "C");
 #ifdef LC_MESSAGES
@@ -118,9 +118,9 @@ protected:
 
     void TearDown() override
     {
-        for (qsizetype i = 0; i < m_savedEnvironment.size(); ++i)
-            qputenv(SavedVariables[i], m_savedEnvironment[i]);
-        std::setlocale(LC_ALL, m_savedLocale.constData());
+        for (qsizetype i = 0; i < FSavedEnvironment.size(); ++i)
+            qputenv(SavedVariables[i], FSavedEnvironment[i]);
+        std::setlocale(LC_ALL, FSavedLocale.constData());
         textdomain(textdomain(nullptr)); // drops gettext's cached translations
         ResetTranslationForTesting();
         ResetStartupValuesForTesting();
@@ -167,8 +167,8 @@ protected:
 private:
     static constexpr const char *SavedVariables[] = {"XDG_CONFIG_HOME", "LANGUAGE", "LC_ALL",
                                                      "LC_MESSAGES", "LANG"};
-    QList<QByteArray> m_savedEnvironment;
-    QByteArray m_savedLocale;
+    QList<QByteArray> FSavedEnvironment;
+    QByteArray FSavedLocale;
 };
 
 // ---- German library texts from the shipped catalogue ---------------------------

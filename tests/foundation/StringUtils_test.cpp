@@ -14,11 +14,11 @@ namespace {
 class ScopedLocale
 {
 public:
-    explicit ScopedLocale(const QLocale &locale) : m_previous(QLocale()) { QLocale::setDefault(locale); }
-    ~ScopedLocale() { QLocale::setDefault(m_previous); }
+    explicit ScopedLocale(const QLocale &locale) : FPrevious(QLocale()) { QLocale::setDefault(locale); }
+    ~ScopedLocale() { QLocale::setDefault(FPrevious); }
 
 private:
-    QLocale m_previous;
+    QLocale FPrevious;
 };
 
 const QLocale English(QLocale::English, QLocale::UnitedStates);
@@ -44,7 +44,7 @@ void PrintTo(const TFormatCase &c, std::ostream *os)
 class SafeFormatTest : public ::testing::TestWithParam<TFormatCase>
 {
 protected:
-    ScopedLocale m_locale{English};
+    ScopedLocale FLocale{English};
 };
 
 TEST_P(SafeFormatTest, FormatsOrReportsTheMisfit)

@@ -173,8 +173,8 @@ protected:
     void SetUp() override
     {
         TempDirTest::SetUp();
-        m_sevenZip = QStandardPaths::findExecutable("7z");
-        if (m_sevenZip.isEmpty())
+        FSevenZip = QStandardPaths::findExecutable("7z");
+        if (FSevenZip.isEmpty())
             GTEST_SKIP() << "7z is not on PATH";
     }
 
@@ -182,7 +182,7 @@ protected:
     {
         QProcess p;
         p.setWorkingDirectory(dir());
-        p.start(m_sevenZip, args);
+        p.start(FSevenZip, args);
         TRun run;
         if (!p.waitForFinished(120000))
             return run;
@@ -192,7 +192,7 @@ protected:
         return run;
     }
 
-    QString m_sevenZip;
+    QString FSevenZip;
 };
 
 struct TInteropCase {

@@ -98,15 +98,15 @@ QString DemoFolder()
 class Password : public IPasswordProvider
 {
 public:
-    explicit Password(const char *password) : m_password(password) {}
+    explicit Password(const char *password) : FPassword(password) {}
     bool askPassword(const QString &, QByteArray &password) override
     {
-        password = m_password ? QByteArray(m_password) : QByteArray("wrong");
+        password = FPassword ? QByteArray(FPassword) : QByteArray("wrong");
         return true;
     }
 
 private:
-    const char *m_password;
+    const char *FPassword;
 };
 
 TEST(DemoData, Generate)

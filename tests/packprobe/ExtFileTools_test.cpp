@@ -201,28 +201,28 @@ TEST(GzHeader, DerivedSizesOfAFileShorterThanHeaderAndTrailer)
 class FailingDevice : public QIODevice
 {
 public:
-    FailingDevice(QByteArray data, qint64 goodBytes) : m_data(std::move(data)), m_good(goodBytes)
+    FailingDevice(QByteArray data, qint64 goodBytes) : FData(std::move(data)), FGood(goodBytes)
     {
         open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     }
     bool isSequential() const override { return false; }
-    qint64 size() const override { return m_data.size(); }
+    qint64 size() const override { return FData.size(); }
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override
     {
         const qint64 at = pos();
-        if (at >= m_good)
+        if (at >= FGood)
             return -1;
-        const qint64 n = qMin(maxSize, m_good - at);
-        std::memcpy(data, m_data.constData() + at, size_t(n));
+        const qint64 n = qMin(maxSize, FGood - at);
+        std::memcpy(data, FData.constData() + at, size_t(n));
         return n;
     }
     qint64 writeData(const char *, qint64) override { return -1; }
 
 private:
-    QByteArray m_data;
-    qint64 m_good;
+    QByteArray FData;
+    qint64 FGood;
 };
 
 TEST(GzHeader, ReadErrorsAreCodeFourWhereverTheyHappen)

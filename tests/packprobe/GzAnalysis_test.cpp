@@ -28,19 +28,19 @@ namespace {
 class FixedPassword : public IPasswordProvider
 {
 public:
-    explicit FixedPassword(std::optional<QByteArray> password) : m_password(std::move(password)) {}
+    explicit FixedPassword(std::optional<QByteArray> password) : FPassword(std::move(password)) {}
     bool askPassword(const QString &, QByteArray &password) override
     {
         ++asked;
-        if (!m_password)
+        if (!FPassword)
             return false;
-        password = *m_password;
+        password = *FPassword;
         return true;
     }
     int asked = 0;
 
 private:
-    std::optional<QByteArray> m_password;
+    std::optional<QByteArray> FPassword;
 };
 
 QStringList Fields(const QList<TReportRow> &rows)

@@ -25,17 +25,17 @@ namespace GzTest {
 class GivenPassword : public IPasswordProvider
 {
 public:
-    explicit GivenPassword(const char *password) : m_password(password) {}
+    explicit GivenPassword(const char *password) : FPassword(password) {}
     bool askPassword(const QString &, QByteArray &password) override
     {
-        if (!m_password)
+        if (!FPassword)
             return false;
-        password = m_password;
+        password = FPassword;
         return true;
     }
 
 private:
-    const char *m_password;
+    const char *FPassword;
 };
 
 

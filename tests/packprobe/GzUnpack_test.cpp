@@ -304,21 +304,21 @@ TEST_F(EncryptedDamage, AuthenticatedGarbageGivesReadError)
 class CountingMonitor : public foundation::IProgressMonitor
 {
 public:
-    explicit CountingMonitor(int cancelAfter) : m_cancelAfter(cancelAfter) {}
+    explicit CountingMonitor(int cancelAfter) : FCancelAfter(cancelAfter) {}
     void Progress(qint64 done, qint64 total) override
     {
         EXPECT_LE(done, total);
-        EXPECT_GE(done, m_last);
-        m_last = done;
+        EXPECT_GE(done, FLast);
+        FLast = done;
         ++calls;
     }
-    bool CancelRequested() const override { return ++checks > m_cancelAfter; }
+    bool CancelRequested() const override { return ++checks > FCancelAfter; }
     int calls = 0;
     mutable int checks = 0;
 
 private:
-    int m_cancelAfter;
-    qint64 m_last = 0;
+    int FCancelAfter;
+    qint64 FLast = 0;
 };
 
 TEST_F(GzUnpackTest, ProgressReachesTheEndAndCancelLeavesNoOutput)

@@ -20,17 +20,17 @@ namespace {
 class CountingPassword : public IPasswordProvider
 {
 public:
-    explicit CountingPassword(QByteArray password) : m_password(std::move(password)) {}
+    explicit CountingPassword(QByteArray password) : FPassword(std::move(password)) {}
     bool askPassword(const QString &, QByteArray &password) override
     {
         ++asked;
-        password = m_password;
-        return !m_password.isEmpty();
+        password = FPassword;
+        return !FPassword.isEmpty();
     }
     int asked = 0;
 
 private:
-    QByteArray m_password;
+    QByteArray FPassword;
 };
 
 class Collector : public IVerifyListener

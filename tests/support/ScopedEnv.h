@@ -9,10 +9,10 @@
 class ScopedEnv
 {
 public:
-    ScopedEnv(const char *name, std::optional<QString> value) : m_name(name)
+    ScopedEnv(const char *name, std::optional<QString> value) : FName(name)
     {
         if (qEnvironmentVariableIsSet(name))
-            m_previous = qEnvironmentVariable(name);
+            FPrevious = qEnvironmentVariable(name);
         if (value)
             qputenv(name, value->toLocal8Bit());
         else
@@ -20,15 +20,15 @@ public:
     }
     ~ScopedEnv()
     {
-        if (m_previous)
-            qputenv(m_name, m_previous->toLocal8Bit());
+        if (FPrevious)
+            qputenv(FName, FPrevious->toLocal8Bit());
         else
-            qunsetenv(m_name);
+            qunsetenv(FName);
     }
     ScopedEnv(const ScopedEnv &) = delete;
     ScopedEnv &operator=(const ScopedEnv &) = delete;
 
 private:
-    const char *m_name;
-    std::optional<QString> m_previous;
+    const char *FName;
+    std::optional<QString> FPrevious;
 };

@@ -6,7 +6,7 @@
 
 void TempDirTest::SetUp()
 {
-    ASSERT_TRUE(m_dir.isValid()) << "cannot create a temporary folder";
+    ASSERT_TRUE(FDir.isValid()) << "cannot create a temporary folder";
 }
 
 QString TempDirTest::writeFile(const QString &name, const QByteArray &data) const
