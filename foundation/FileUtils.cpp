@@ -32,7 +32,7 @@ EExtFileStreamError::EExtFileStreamError(const QString &msg, const QString &engl
 QString ErrorMessageOf(const std::exception &error)
 {
     if (const auto *fileError = dynamic_cast<const EExtFileStreamError *>(&error))
-        return fileError->message();
+        return fileError->Message();
     return QString::fromLocal8Bit(error.what());
 }
 

@@ -43,10 +43,10 @@ public:
                                            TFormatArgs{StringUtilsDetail::ToFormatArg(args)...});
     }
 
-    QString message() const { return FMessage; }
+    QString Message() const { return FMessage; }
     // The message in English (the text formatted untranslated), for output
     // that scripts read; the message itself when it was given ready-made.
-    QString englishMessage() const { return FEnglishMessage; }
+    QString EnglishMessage() const { return FEnglishMessage; }
 
     int ErrorCode = 0;
 

@@ -263,14 +263,14 @@ TIniDocument::TRange TIniDocument::FindSection(const QString &section, qsizetype
         const TParsedLine parsed = ParseLine(FLines[i].text);
         if (parsed.kind != TLineKind::Section)
             continue;
-        if (range.found()) {
+        if (range.Found()) {
             range.end = i;
             return range;
         }
         if (SameName(parsed.name, name))
             range.header = i;
     }
-    if (range.found())
+    if (range.Found())
         range.end = FLines.size();
     return range;
 }
@@ -303,7 +303,7 @@ std::optional<QString> TIniDocument::Value(const QString &section, const QString
 {
     const TRange range = FindSection(section);
     QString value;
-    if (!range.found() || FindKey(range, key, nullptr, &value) < 0)
+    if (!range.Found() || FindKey(range, key, nullptr, &value) < 0)
         return std::nullopt;
     return value;
 }
@@ -312,7 +312,7 @@ QStringList TIniDocument::ReadSection(const QString &section) const
 {
     QStringList keys;
     const TRange range = FindSection(section);
-    if (!range.found())
+    if (!range.Found())
         return keys;
     QSet<QString> seen;
     for (qsizetype i = range.header + 1; i < range.end; ++i) {
@@ -337,7 +337,7 @@ QStringList TIniDocument::ReadSections() const
 
 bool TIniDocument::SectionExists(const QString &section) const
 {
-    return FindSection(section).found();
+    return FindSection(section).Found();
 }
 
 bool TIniDocument::IsStorable(const QString &section, const QString &key, const QString &value)
@@ -352,7 +352,7 @@ bool TIniDocument::WriteString(const QString &section, const QString &key, const
         return false;
     const QString valueText = QuoteValue(value);
     const TRange range = FindSection(section);
-    if (!range.found()) {
+    if (!range.Found()) {
         if (!FLines.isEmpty() && !FLines.last().text.trimmed().isEmpty())
             AppendLine(QString());
         AppendLine(u'[' + section.trimmed() + u']');

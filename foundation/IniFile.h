@@ -62,7 +62,7 @@ private:
     {
         qsizetype header = -1;
         qsizetype end = -1;
-        bool found() const { return header >= 0; }
+        bool Found() const { return header >= 0; }
     };
 
     TRange FindSection(const QString &section, qsizetype from = 0) const;

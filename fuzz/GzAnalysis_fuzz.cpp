@@ -37,7 +37,7 @@ void Check(bool condition)
 class FuzzPassword : public IPasswordProvider
 {
 public:
-    bool askPassword(const QString &, QByteArray &password) override
+    bool AskPassword(const QString &, QByteArray &password) override
     {
         password = Password;
         return true;

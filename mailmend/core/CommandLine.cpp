@@ -465,7 +465,7 @@ int Recover(const TOptions &options, TCommandLineIo &io)
                 return ExitFailed;
             }
         } catch (const EMailSelectionError &e) {
-            io.Err << e.message() << '\n';
+            io.Err << e.Message() << '\n';
             return ExitUsage;
         } catch (const std::exception &e) {
             io.Err << foundation::ErrorMessageOf(e) << '\n';

@@ -28,7 +28,7 @@ public:
     // it lies beyond); false on failure.
     bool truncate(qint64 length);
     // The error number of the last failed read or write, 0 when none.
-    int lastErrorNumber() const { return FLastError; }
+    int LastErrorNumber() const { return FLastError; }
     const QString &fileName() const { return FStream->FileName(); }
 
 protected:

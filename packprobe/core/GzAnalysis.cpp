@@ -69,7 +69,7 @@ void CopyData(QIODevice &source, const QString &destination)
     try {
         target = TPendingFile::CreateBeside(destination);
     } catch (const EExtFileStreamError &error) {
-        throw ECopyError(error.message(), error.ErrorCode);
+        throw ECopyError(error.Message(), error.ErrorCode);
     }
     QByteArray buffer(SaveBufferSize, Qt::Uninitialized);
     for (;;) {
@@ -87,7 +87,7 @@ void CopyData(QIODevice &source, const QString &destination)
     try {
         target->Commit();
     } catch (const EExtFileStreamError &error) {
-        throw ECopyError(error.message(), error.ErrorCode);
+        throw ECopyError(error.Message(), error.ErrorCode);
     }
 }
 
@@ -125,7 +125,7 @@ void RefuseWriteProtected(const QString &destination)
 packprobe::TVerdictInput VerdictInputOf(const TAnalysisReport &report)
 {
     packprobe::TVerdictInput input;
-    input.Failed = !report.succeeded();
+    input.Failed = !report.Succeeded();
     input.ErrorText = report.ErrorText;
     input.ErrorTextEnglish = report.ErrorTextEnglish;
     if (input.Failed)
@@ -255,7 +255,7 @@ void TGzAnalyzer::SaveUnpackedData(const QString &destination, bool replace)
         try {
             data->Commit();
         } catch (const EExtFileStreamError &error) {
-            throw ECopyError(error.message(), error.ErrorCode);
+            throw ECopyError(error.Message(), error.ErrorCode);
         }
         return;
     }
@@ -353,12 +353,12 @@ TAnalysisReport TGzAnalyzer::Analyze(const QString &fileName, IPasswordProvider 
             return report;
     } catch (const EExtFileStreamError &error) {
         // Locked or unreadable: the system's reason, with the file's name.
-        Fail(report, TAnalysisStage::OpenError, OpenErrorCode, error.message(),
-             error.englishMessage());
+        Fail(report, TAnalysisStage::OpenError, OpenErrorCode, error.Message(),
+             error.EnglishMessage());
         return report;
     }
     Unpack(report, passwords, monitor);
-    if (report.succeeded())
+    if (report.Succeeded())
         CheckFurtherMember(report);
     return report;
 }
@@ -413,7 +413,7 @@ void TGzAnalyzer::Unpack(TAnalysisReport &report, IPasswordProvider &passwords,
     std::unique_ptr<TEncryption> encryption;
     if (encrypted) {
         QByteArray password;
-        const bool given = passwords.askPassword(report.FileName, password);
+        const bool given = passwords.AskPassword(report.FileName, password);
         if (!given) {
             WipeBytes(password);
             report.SaveEnabled = false;

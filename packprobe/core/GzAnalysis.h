@@ -29,7 +29,7 @@ public:
     virtual ~IPasswordProvider() = default;
     // The password as bytes of the legacy 8-bit code page; false when the
     // user gives none (the analysis then reports "No password").
-    virtual bool askPassword(const QString &fileName, QByteArray &password) = 0;
+    virtual bool AskPassword(const QString &fileName, QByteArray &password) = 0;
 };
 
 struct TReportRow
@@ -99,7 +99,7 @@ struct TAnalysisReport
     // Whether the file can be trusted; every analysis has one.
     packprobe::TGzVerdict Verdict;
 
-    bool succeeded() const { return Stage == TAnalysisStage::Done; }
+    bool Succeeded() const { return Stage == TAnalysisStage::Done; }
 };
 
 // The row texts (shared with the window).

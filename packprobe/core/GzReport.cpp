@@ -97,7 +97,7 @@ QByteArray FormatReportJson(const TAnalysisReport &report)
             computed.insert(QStringLiteral("crc32"), FormatChecksum(report.Computed->Checksum));
         root.insert(QStringLiteral("computed"), computed);
     }
-    if (report.succeeded()) {
+    if (report.Succeeded()) {
         root.insert(QStringLiteral("error"), QJsonValue::Null);
     } else {
         root.insert(QStringLiteral("error"),

@@ -560,7 +560,7 @@ bool WriteFailedForSpace(const QIODevice &device)
     if (const auto *file = dynamic_cast<const QFileDevice *>(&device))
         return file->error() == QFileDevice::ResourceError;
     if (const auto *file = dynamic_cast<const TExtFileDevice *>(&device))
-        return IsDiskFullError(file->lastErrorNumber());
+        return IsDiskFullError(file->LastErrorNumber());
     return false;
 }
 

@@ -88,7 +88,7 @@ struct TGzVerdict
     QString ErrorText;        // State Error: the analysis' text, translated
     QString ErrorTextEnglish; // and in English
 
-    bool intact() const { return State == TVerdictState::Intact; }
+    bool Intact() const { return State == TVerdictState::Intact; }
 };
 
 TGzVerdict JudgeGzFile(const TVerdictInput &input);

@@ -61,13 +61,13 @@ public:
     TSharedPassword(const TSharedPassword &) = delete;
     TSharedPassword &operator=(const TSharedPassword &) = delete;
 
-    bool askPassword(const QString &fileName, QByteArray &password) override
+    bool AskPassword(const QString &fileName, QByteArray &password) override
     {
         std::lock_guard lock(FMutex);
         if (!FAsked) {
             FAsked = true;
             QByteArray given;
-            if (FSource.askPassword(fileName, given))
+            if (FSource.AskPassword(fileName, given))
                 FPassword = std::move(given);
         }
         if (!FPassword)
@@ -268,7 +268,7 @@ TVerifyTotals RunVerify(const TVerifyPlan &plan, IPasswordProvider &passwords, i
     const QString encrypted = FirstEncrypted(plan.Files);
     if (!encrypted.isEmpty()) {
         QByteArray unused;
-        shared.askPassword(encrypted, unused);
+        shared.AskPassword(encrypted, unused);
         WipeBytes(unused);
     }
     TVerifyState state(plan, threads, stop, listener);

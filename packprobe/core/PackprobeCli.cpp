@@ -216,7 +216,7 @@ QString VersionText()
     return QStringLiteral("packprobe " MP_VERSION "\n" MP_DESCRIPTION "\n" MP_COPYRIGHT "\n");
 }
 
-bool TConsolePasswordProvider::askPassword(const QString &fileName, QByteArray &password)
+bool TConsolePasswordProvider::AskPassword(const QString &fileName, QByteArray &password)
 {
     QByteArray line;
     const bool got = !FPasswordFile.isEmpty() ? ReadPasswordFile(FPasswordFile, line)
@@ -238,7 +238,7 @@ namespace {
 
 void PrintSaveError(const TCliOptions &options, const EExtFileStreamError &error, QTextStream &err)
 {
-    err << error.message() << '\n';
+    err << error.Message() << '\n';
     const bool analysedFile = options.SaveTo == options.File || IsSameFile(options.SaveTo, options.File);
     if (!options.Force && !analysedFile && QFileInfo(options.SaveTo).isFile())
         err << Translate("Give --force to replace it.") << '\n';
@@ -287,7 +287,7 @@ int RunReport(const TCliOptions &options, IPasswordProvider &passwords, QTextStr
     else if (report.Stage == TAnalysisStage::NoPassword)
         err << NoPasswordText(options) << '\n';
     err.flush();
-    if (!report.succeeded())
+    if (!report.Succeeded())
         return ExitAnalysisError;
     if (!options.SaveTo.isEmpty()) {
         try {
@@ -297,7 +297,7 @@ int RunReport(const TCliOptions &options, IPasswordProvider &passwords, QTextStr
             return ExitAnalysisError;
         }
     }
-    return report.Verdict.intact() ? ExitSuccess : ExitAnalysisError;
+    return report.Verdict.Intact() ? ExitSuccess : ExitAnalysisError;
 }
 
 } // namespace packprobe

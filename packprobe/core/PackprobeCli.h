@@ -59,7 +59,7 @@ public:
         : FFromStdin(fromStdin), FPasswordFile(std::move(passwordFile))
     {
     }
-    bool askPassword(const QString &fileName, QByteArray &password) override;
+    bool AskPassword(const QString &fileName, QByteArray &password) override;
 
 private:
     bool FFromStdin;

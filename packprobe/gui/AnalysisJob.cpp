@@ -22,7 +22,7 @@ class TAnalysisJob::TPasswordBridge final : public IPasswordProvider
 public:
     explicit TPasswordBridge(TAnalysisJob &job) : FJob(job) {}
 
-    bool askPassword(const QString &fileName, QByteArray &password) override
+    bool AskPassword(const QString &fileName, QByteArray &password) override
     {
         if (FJob.CancelRequested())
             return false;

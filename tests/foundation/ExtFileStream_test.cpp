@@ -80,7 +80,7 @@ TEST_F(ExtFileStreamTest, CreateInMissingFolderNamesFullPathAndErrno)
     const QString expected = QStringLiteral("Cannot create file \"%1\". %2")
                                  .arg(QDir::toNativeSeparators(name),
                                       QString::fromLocal8Bit(std::strerror(ENOENT)));
-    EXPECT_EQ(e.message(), expected);
+    EXPECT_EQ(e.Message(), expected);
     EXPECT_STREQ(e.what(), expected.toStdString().c_str());
 }
 
@@ -92,9 +92,9 @@ TEST_F(ExtFileStreamTest, RelativeNameIsReportedWithFullPath)
         = ExpectStreamError([] { TExtFileStream s(QStringLiteral("absent.gz"), fmOpenRead); });
     QDir::setCurrent(previous);
     EXPECT_EQ(e.ErrorCode, ENOENT);
-    EXPECT_TRUE(e.message().startsWith(QStringLiteral("Cannot open file \"%1\". ")
+    EXPECT_TRUE(e.Message().startsWith(QStringLiteral("Cannot open file \"%1\". ")
                                            .arg(QDir::toNativeSeparators(path("absent.gz")))))
-        << e.message().toStdString();
+        << e.Message().toStdString();
 }
 
 TEST_F(ExtFileStreamTest, FolderIsNoStream)
@@ -104,7 +104,7 @@ TEST_F(ExtFileStreamTest, FolderIsNoStream)
     EXPECT_EQ(opened.ErrorCode, EISDIR);
     const EExtFileStreamError created = ExpectStreamError([&] { TExtFileStream s(dir(), fmCreate); });
     EXPECT_EQ(created.ErrorCode, EISDIR);
-    EXPECT_TRUE(created.message().startsWith(QStringLiteral("Cannot create file")));
+    EXPECT_TRUE(created.Message().startsWith(QStringLiteral("Cannot create file")));
 }
 
 TEST_F(ExtFileStreamTest, InvalidAccessModeIsRefused)
@@ -211,7 +211,7 @@ TEST_F(ExtFileStreamTest, RefusedCreateLeavesLockedFileIntact)
     TExtFileStream holder(name, fmOpenRead | fmShareDenyWrite);
     const EExtFileStreamError e = ExpectStreamError([&] { TExtFileStream s(name, fmCreate); });
     EXPECT_EQ(e.ErrorCode, EWOULDBLOCK);
-    EXPECT_TRUE(e.message().startsWith(QStringLiteral("Cannot create file")));
+    EXPECT_TRUE(e.Message().startsWith(QStringLiteral("Cannot create file")));
     EXPECT_EQ(readFile(name), QByteArray("precious"));
 }
 

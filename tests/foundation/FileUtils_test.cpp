@@ -286,7 +286,7 @@ CopyFailure ExpectCopyError(const QString &source, const QString &destination,
     try {
         CopyFileData(source, destination, attributes, bufferSize);
     } catch (const ECopyError &e) {
-        return {e.message(), e.ErrorCode};
+        return {e.Message(), e.ErrorCode};
     } catch (const std::exception &e) {
         ADD_FAILURE() << "unexpected exception " << e.what();
         return {};
@@ -683,9 +683,9 @@ TEST_F(GermanFileMessagesTest, MessagesComeFromTheCatalogue)
         TExtFileStream stream(missing, fmOpenRead | fmShareDenyNone);
         ADD_FAILURE() << "opened a missing file";
     } catch (const EExtFileStreamError &e) {
-        EXPECT_TRUE(e.message().startsWith(
+        EXPECT_TRUE(e.Message().startsWith(
             Quoted("Die Datei \"%1\" kann nicht ge\u00f6ffnet werden. ", missing)))
-            << e.message().toStdString();
+            << e.Message().toStdString();
         EXPECT_EQ(e.ErrorCode, ENOENT);
     }
 }

@@ -624,7 +624,7 @@ TEST_P(MailFolderSpecial, IsRefused)
     try {
         ScanMailFolder(target);
     } catch (const EMailFolderError &e) {
-        message = e.message();
+        message = e.Message();
     }
     EXPECT_EQ(message, QStringLiteral("\"") + target
                            + QStringLiteral("\" is not a regular file. Only mail folder files can be scanned and recovered."));
@@ -645,7 +645,7 @@ TEST_F(MailFolderTest, MissingFileCannotBeOpened)
     try {
         ScanMailFolder(missing);
     } catch (const EExtFileStreamError &e) {
-        message = e.message();
+        message = e.Message();
     }
     EXPECT_TRUE(message.startsWith(QStringLiteral("Cannot open file \"") + missing + QStringLiteral("\". ")))
         << message.toStdString();
@@ -693,7 +693,7 @@ TEST_F(MailFolderTest, UnwritableFileIsRefusedBeforeWriting)
     try {
         RestoreMailFolder(scan, file, false);
     } catch (const EExtFileStreamError &e) {
-        message = e.message();
+        message = e.Message();
     }
 #if defined(__linux__)
     if (immutable)

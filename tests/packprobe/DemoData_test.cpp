@@ -99,7 +99,7 @@ class Password : public IPasswordProvider
 {
 public:
     explicit Password(const char *password) : FPassword(password) {}
-    bool askPassword(const QString &, QByteArray &password) override
+    bool AskPassword(const QString &, QByteArray &password) override
     {
         password = FPassword ? QByteArray(FPassword) : QByteArray("wrong");
         return true;

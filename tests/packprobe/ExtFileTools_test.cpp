@@ -470,7 +470,7 @@ TEST_F(GzFileTest, FileDeviceReportsOpenErrorsWithTheSystemNumber)
         FAIL() << "no error";
     } catch (const EExtFileStreamError &error) {
         EXPECT_NE(error.ErrorCode, 0);
-        EXPECT_TRUE(error.message().contains(path("no/such/folder/x.gz"))) << error.message().toStdString();
+        EXPECT_TRUE(error.Message().contains(path("no/such/folder/x.gz"))) << error.Message().toStdString();
     }
 }
 

@@ -29,7 +29,7 @@ class FixedPassword : public IPasswordProvider
 {
 public:
     explicit FixedPassword(std::optional<QByteArray> password) : FPassword(std::move(password)) {}
-    bool askPassword(const QString &, QByteArray &password) override
+    bool AskPassword(const QString &, QByteArray &password) override
     {
         ++asked;
         if (!FPassword)
@@ -92,7 +92,7 @@ TEST_F(GzAnalysisTest, PlainFileGivesSixTwoAndThreeRows)
     FixedPassword passwords(QByteArray("unused"));
     const TAnalysisReport report = analyzer.AnalyzeFile(file, passwords);
 
-    ASSERT_TRUE(report.succeeded()) << report.Message.toStdString();
+    ASSERT_TRUE(report.Succeeded()) << report.Message.toStdString();
     EXPECT_EQ(passwords.asked, 0);
     EXPECT_EQ(Fields(report.HeaderRows), (QStringList{"Filename", "Timestamp", "Attributes",
                                                       "Compressed size", "Uncompressed size",
@@ -121,7 +121,7 @@ TEST_F(GzAnalysisTest, EncryptedFileGivesSevenOneAndTwoRowsAndAsksOnce)
     FixedPassword passwords(QByteArray("geheim"));
     const TAnalysisReport report = analyzer.AnalyzeFile(file, passwords);
 
-    ASSERT_TRUE(report.succeeded()) << report.Message.toStdString();
+    ASSERT_TRUE(report.Succeeded()) << report.Message.toStdString();
     EXPECT_EQ(passwords.asked, 1);
     EXPECT_EQ(report.HeaderRows.size(), 7);
     EXPECT_EQ(Value(report.HeaderRows, "Encrypted"), "yes");
@@ -244,7 +244,7 @@ TEST_F(GzAnalysisTest, SavesTheUnpackedDataOfTheLastSuccess)
     const QByteArray plain = SampleText(300000);
     FixedPassword passwords(std::nullopt);
     ASSERT_TRUE(analyzer.AnalyzeFile(writeFile("a.gz", WriteGz(plain, PlainOptions())), passwords)
-                    .succeeded());
+                    .Succeeded());
     // A later failure before unpacking keeps the data.
     analyzer.AnalyzeFile(writeFile("bad.gz", "xx"), passwords);
     const QString saved = path("out/saved.txt");
@@ -263,7 +263,7 @@ protected:
         gzBytes = WriteGz(plain, PlainOptions());
         analysed = writeFile("backup.gz", gzBytes);
         FixedPassword passwords(std::nullopt);
-        ASSERT_TRUE(analyzer.AnalyzeFile(analysed, passwords).succeeded());
+        ASSERT_TRUE(analyzer.AnalyzeFile(analysed, passwords).Succeeded());
     }
     // The message of the refusal, empty when the save went through.
     QString saveTo(const QString &destination, bool replace)
@@ -271,7 +271,7 @@ protected:
         try {
             analyzer.SaveUnpackedData(destination, replace);
         } catch (const ECopyError &error) {
-            return error.message();
+            return error.Message();
         }
         return QString();
     }
@@ -357,9 +357,9 @@ TEST_F(GzAnalysisTest, ScratchDataHasNoNameAndIsPerAnalyzer)
     FixedPassword passwords(std::nullopt);
     TGzAnalyzer other;
     const QString file = writeFile("a.gz", WriteGz("one", PlainOptions()));
-    ASSERT_TRUE(analyzer.AnalyzeFile(file, passwords).succeeded());
+    ASSERT_TRUE(analyzer.AnalyzeFile(file, passwords).Succeeded());
     ASSERT_TRUE(other.AnalyzeFile(writeFile("b.gz", WriteGz("two", PlainOptions())), passwords)
-                    .succeeded());
+                    .Succeeded());
     EXPECT_EQ(Unpacked(analyzer), "one");
     EXPECT_EQ(Unpacked(other), "two");
 #ifdef Q_OS_LINUX
@@ -374,7 +374,7 @@ TEST_F(GzAnalysisTest, CountOnlyWritesNothing)
     FixedPassword passwords(std::nullopt);
     const TAnalysisReport report =
         counting.AnalyzeFile(writeFile("a.gz", WriteGz(plain, PlainOptions())), passwords);
-    ASSERT_TRUE(report.succeeded());
+    ASSERT_TRUE(report.Succeeded());
     EXPECT_EQ(report.Computed->UncompressedSize, plain.size());
     EXPECT_EQ(report.Computed->Checksum, Crc(plain));
     EXPECT_EQ(report.SaveEnabled, std::optional<bool>(false));
@@ -392,7 +392,7 @@ TEST_F(GzAnalysisTest, SaveNextToWritesTheFileOnceAndNamesItOnSave)
     TGzAnalyzer saving(TDataTarget::CountOnly);
     saving.SaveNextTo(destination);
     FixedPassword passwords(std::nullopt);
-    ASSERT_TRUE(saving.AnalyzeFile(file, passwords).succeeded());
+    ASSERT_TRUE(saving.AnalyzeFile(file, passwords).Succeeded());
     // Unpacked, but not under its name yet.
     EXPECT_EQ(readFile(destination), "old contents");
     saving.SaveUnpackedData(destination, true); // replacing was allowed
@@ -402,7 +402,7 @@ TEST_F(GzAnalysisTest, SaveNextToWritesTheFileOnceAndNamesItOnSave)
 
     // Not saved: nothing stays.
     saving.SaveNextTo(path("never.txt"));
-    ASSERT_TRUE(saving.AnalyzeFile(file, passwords).succeeded());
+    ASSERT_TRUE(saving.AnalyzeFile(file, passwords).Succeeded());
     saving.AnalyzeFile(file, passwords); // the next analysis replaces it
     EXPECT_EQ(QDir(dir()).entryList(QDir::Files | QDir::Hidden), (QStringList{"a.gz", "saved.txt"}));
 }
@@ -442,7 +442,7 @@ TEST_F(GzAnalysisTest, HeaderSizeBeyondTheFreeSpaceGivesLowDiskSpaceBeforeUnpack
     // A report alone writes nothing, so it needs no room.
     TGzAnalyzer counting(TDataTarget::CountOnly);
     report = counting.AnalyzeFile(file, passwords);
-    EXPECT_TRUE(report.succeeded()) << report.Message.toStdString();
+    EXPECT_TRUE(report.Succeeded()) << report.Message.toStdString();
 }
 
 // ---------------------------------------------------------------------------

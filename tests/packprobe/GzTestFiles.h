@@ -26,7 +26,7 @@ class GivenPassword : public IPasswordProvider
 {
 public:
     explicit GivenPassword(const char *password) : FPassword(password) {}
-    bool askPassword(const QString &, QByteArray &password) override
+    bool AskPassword(const QString &, QByteArray &password) override
     {
         if (!FPassword)
             return false;

@@ -209,7 +209,7 @@ TEST_P(VerdictOfAnalysis, JudgesTheFile)
         EXPECT_TRUE(notes.isEmpty()) << notes.join('|').toStdString();
     }
     // The rows stay as they are whatever the verdict says.
-    if (report.succeeded()) {
+    if (report.Succeeded()) {
         EXPECT_EQ(report.DataRows.size(), report.Header->Encrypted ? 2 : 3);
     }
     if (c.State == TVerdictState::Error) {
@@ -237,7 +237,7 @@ TEST(JudgeGzFile, TrailerSizeIsComparedModulo2Pow32)
 {
     TVerdictInput input = Agreeing();
     input.ComputedUncompressedSize = 0x100000000LL * 3 + 1000;
-    EXPECT_TRUE(JudgeGzFile(input).intact());
+    EXPECT_TRUE(JudgeGzFile(input).Intact());
     input.StoredUncompressedSize = 1000;
     EXPECT_EQ(JudgeGzFile(input).Mismatches, quint32(MismatchHeaderUncompressedSize));
 }
@@ -247,7 +247,7 @@ TEST(JudgeGzFile, EncryptedFilesCompareNoChecksum)
     TVerdictInput input = Agreeing();
     input.Encrypted = true;
     input.ComputedChecksum = 0;
-    EXPECT_TRUE(JudgeGzFile(input).intact());
+    EXPECT_TRUE(JudgeGzFile(input).Intact());
 }
 
 TEST(JudgeGzFile, KeyModeNoteOnlyForANamedModeThatDiffers)
@@ -264,7 +264,7 @@ TEST(JudgeGzFile, KeyModeNoteOnlyForANamedModeThatDiffers)
     ASSERT_EQ(verdict.Notes.size(), 1);
     EXPECT_EQ(VerdictNoteTexts(verdict, TTextForm::English).value(0),
               "The header names the key mode 192 bit, but the file opened with 128 bit.");
-    EXPECT_TRUE(verdict.intact());
+    EXPECT_TRUE(verdict.Intact());
 }
 
 TEST(JudgeGzFile, TruncationOutranksDisagreement)
@@ -309,7 +309,7 @@ protected:
         TGzAnalyzer analyzer;
         GivenPassword none(nullptr);
         const TAnalysisReport report = analyzer.AnalyzeFile(gzFile, none);
-        EXPECT_TRUE(report.Verdict.intact())
+        EXPECT_TRUE(report.Verdict.Intact())
             << gzFile.toStdString() << ": "
             << VerdictText(report.Verdict, TTextForm::English).toStdString();
         EXPECT_TRUE(report.Verdict.Notes.isEmpty());

@@ -21,7 +21,7 @@ class CountingPassword : public IPasswordProvider
 {
 public:
     explicit CountingPassword(QByteArray password) : FPassword(std::move(password)) {}
-    bool askPassword(const QString &, QByteArray &password) override
+    bool AskPassword(const QString &, QByteArray &password) override
     {
         ++asked;
         password = FPassword;

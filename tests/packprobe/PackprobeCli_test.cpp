@@ -104,7 +104,7 @@ TEST(ParseCommandLine, HelpAndVersion)
 class NoPassword : public IPasswordProvider
 {
 public:
-    bool askPassword(const QString &, QByteArray &) override { return false; }
+    bool AskPassword(const QString &, QByteArray &) override { return false; }
 };
 
 class RunReportTest : public TempDirTest
