@@ -164,7 +164,7 @@ void InitProgram(const QString &appFolder, const QString &configFileName,
     }
     values.configFile = AddBackslash(folder) + fileName;
 
-    SetCatalogueFolder(CatalogueFolderOf(ProgramFolder()));
+    SetCatalogueProgramFolder(ProgramFolder());
     for (const QString &domain : textDomains)
         AddLibraryDomain(domain);
 
@@ -237,7 +237,7 @@ void ResetStartupValuesForTesting(const QString &executablePath)
 {
     Values() = TStartupValues{executablePath.isEmpty() ? RunningExecutablePath() : executablePath,
                               {}, {}, {}};
-    SetCatalogueFolder(CatalogueFolderOf(ProgramFolder()));
+    SetCatalogueProgramFolder(ProgramFolder());
 }
 
 } // namespace foundation

@@ -29,7 +29,7 @@ struct TTranslationState
     QList<QByteArray> ignoredClasses;
     QSet<QByteArray> boundDomains;
     QByteArray boundFolder;
-    QString catalogueFolder; // empty: "locale" beside the executable
+    QString programFolder; // where the catalogues are looked for; empty: the executable's folder
     // The user's locale variables, kept from before the first change:
     // an empty code hands the choice back to the user's LANGUAGE list, and the
     // system language stays the user's, not the one this program set.
@@ -83,9 +83,10 @@ namespace {
 // catalogue folder has changed.
 void BindDomainLocked(TTranslationState &state, const QByteArray &domain)
 {
-    const QString folderName = state.catalogueFolder.isEmpty()
-                                   ? CatalogueFolderOf(ExecutableFolder())
-                                   : state.catalogueFolder;
+    // Looked up each time: the folders may appear after the program folder
+    // was set (an installation in progress, tests).
+    const QString folderName =
+        CatalogueFolderOf(state.programFolder.isEmpty() ? ExecutableFolder() : state.programFolder);
     const QByteArray folder = folderName.toUtf8();
     if (folder != state.boundFolder) {
         state.boundFolder = folder;
@@ -438,11 +439,11 @@ QString LanguageCodeFromLocaleName(const QString &localeName)
     return {};
 }
 
-void SetCatalogueFolder(const QString &folder)
+void SetCatalogueProgramFolder(const QString &programFolder)
 {
     TTranslationState &state = State();
     std::lock_guard lock(state.mutex);
-    state.catalogueFolder = folder;
+    state.programFolder = programFolder;
 }
 
 void ResetTranslationForTesting()

@@ -7,9 +7,9 @@
 class QObject;
 
 // Translation through GNU gettext message catalogues, found at
-// <catalogue folder>/<code>/LC_MESSAGES/<domain>.mo. InitProgram sets the
-// catalogue folder (CatalogueFolderOf(ProgramFolder())); until then it is
-// CatalogueFolderOf the executable's folder.
+// <catalogue folder>/<code>/LC_MESSAGES/<domain>.mo, where the catalogue
+// folder is CatalogueFolderOf the program folder InitProgram passes (until
+// then, of the executable's folder).
 //
 // Domains: "default" holds the programs' own texts, "dialogs" the dialog
 // library's texts, and the library domains registered at start-up (the runtime
@@ -72,8 +72,9 @@ QStringList LibraryDomains();
 // user's LANGUAGE list as it was before the first call, else the locale.
 void UseLanguage(const QString &code);
 
-// The folder holding the catalogues of every language.
-void SetCatalogueFolder(const QString &folder);
+// The program folder whose catalogues are used (see CatalogueFolderOf);
+// InitProgram sets it. Until then it is the executable's folder.
+void SetCatalogueProgramFolder(const QString &programFolder);
 
 // The catalogue folder of a program in programFolder (ending in a separator):
 // programFolder + "locale" where it exists (the build folder, a portable
@@ -107,7 +108,7 @@ QString LanguageCodeFromLocaleName(const QString &localeName);
 
 // For tests only: forgets the registered library domains, the ignored classes,
 // the catalogue bindings and the user's locale variables kept by UseLanguage
-// (the catalogue folder stays).
+// (the program folder of the catalogues stays).
 void ResetTranslationForTesting();
 
 } // namespace foundation

@@ -17,8 +17,6 @@
 
 namespace mailmend {
 
-namespace mailmend {
-
 using namespace foundation;
 
 namespace {

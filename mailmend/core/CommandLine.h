@@ -9,8 +9,6 @@
 
 #include <functional>
 
-namespace mailmend {
-
 // The command line of mailmend:
 //   mailmend --list-profiles [--thunderbird DIR]
 //   mailmend --scan FOLDER...

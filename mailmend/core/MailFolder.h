@@ -101,10 +101,10 @@ struct TScanResult
 
 // An error of reading or writing a folder other than failing to open it:
 // a read or write error, a path that is not a regular file.
-class EMailFolderError : public EExtFileStreamError
+class EMailFolderError : public foundation::EExtFileStreamError
 {
 public:
-    using EExtFileStreamError::EExtFileStreamError;
+    using foundation::EExtFileStreamError::EExtFileStreamError;
 };
 
 // The folder is no longer what the scan read (another file, another size or

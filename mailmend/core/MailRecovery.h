@@ -7,8 +7,6 @@
 #include <QString>
 #include <QStringList>
 
-namespace mailmend {
-
 // The recovery of one mail folder with its questions: count, confirm, make
 // sure Thunderbird does not run, recover.
 

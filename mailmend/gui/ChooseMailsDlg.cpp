@@ -21,6 +21,7 @@
 
 namespace mailmend {
 
+using namespace dialogs;
 using namespace foundation;
 
 std::vector<TMailRow> MailRowsOf(const TScanResult &scan)

@@ -7,6 +7,8 @@
 
 namespace packprobe {
 
+using namespace foundation;
+
 namespace {
 
 // The mismatch flags with their texts, in the order they are named.

@@ -24,6 +24,8 @@
 
 namespace packprobe {
 
+using namespace foundation;
+
 namespace {
 
 constexpr qint64 ProgressIntervalMs = 200;

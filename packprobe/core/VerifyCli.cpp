@@ -14,6 +14,8 @@
 
 namespace packprobe {
 
+using namespace foundation;
+
 namespace {
 
 QString StateWord(TVerdictState state)
