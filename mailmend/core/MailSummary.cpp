@@ -41,43 +41,68 @@ GMimeParserOptions *ParserOptions()
     return options;
 }
 
-// The raw value of the first header field of that name in the block, with
-// its folded lines joined (the line breaks before continuation lines
-// removed). Empty when there is none.
-QByteArray RawField(const QByteArray &block, const QByteArray &name)
+// The raw values of the first Date, From and Subject fields of a header
+// block, with folded lines joined (the line breaks before continuation
+// lines removed) and NUL bytes, which would end the texts early for the
+// library, made blanks. Empty where a field is missing. One pass, ended as
+// soon as all three are found.
+struct TRawFields
 {
+    QByteArray Date;
+    QByteArray From;
+    QByteArray Subject;
+};
+
+qsizetype LineEnd(const QByteArray &block, qsizetype pos)
+{
+    while (pos < block.size() && block[pos] != '\n' && block[pos] != '\r')
+        ++pos;
+    return pos;
+}
+
+// Where the line after the one ending at end starts.
+qsizetype NextLine(const QByteArray &block, qsizetype end)
+{
+    if (end < block.size() && block[end] == '\r')
+        ++end;
+    if (end < block.size() && block[end] == '\n')
+        ++end;
+    return end;
+}
+
+TRawFields RawFields(const QByteArray &block)
+{
+    TRawFields fields;
+    struct TWanted
+    {
+        QByteArrayView Name;
+        QByteArray *Value;
+        bool Found;
+    } wanted[] = {{"Date", &fields.Date, false}, {"From", &fields.From, false}, {"Subject", &fields.Subject, false}};
+    int missing = 3;
     qsizetype pos = 0;
-    while (pos < block.size()) {
-        qsizetype end = pos;
-        while (end < block.size() && block[end] != '\n' && block[end] != '\r')
-            ++end;
-        const bool matches = end - pos > name.size() && block[pos + name.size()] == ':'
-                             && qstrnicmp(block.constData() + pos, name.constData(), name.size()) == 0;
-        if (matches) {
-            QByteArray value = block.mid(pos + name.size() + 1, end - pos - name.size() - 1);
+    while (pos < block.size() && missing > 0) {
+        qsizetype end = LineEnd(block, pos);
+        for (TWanted &field : wanted) {
+            const qsizetype n = field.Name.size();
+            if (field.Found || end - pos <= n || block[pos + n] != ':'
+                || qstrnicmp(block.constData() + pos, field.Name.data(), n) != 0)
+                continue;
+            QByteArray value = block.mid(pos + n + 1, end - pos - n - 1);
             // Continuation lines start with a blank or a tab.
-            for (;;) {
-                qsizetype next = end;
-                if (next < block.size() && block[next] == '\r')
-                    ++next;
-                if (next < block.size() && block[next] == '\n')
-                    ++next;
-                if (next >= block.size() || (block[next] != ' ' && block[next] != '\t'))
-                    break;
-                end = next;
-                while (end < block.size() && block[end] != '\n' && block[end] != '\r')
-                    ++end;
+            for (qsizetype next = NextLine(block, end);
+                 next < block.size() && (block[next] == ' ' || block[next] == '\t'); next = NextLine(block, end)) {
+                end = LineEnd(block, next);
                 value += block.mid(next, end - next);
             }
-            return value.trimmed();
+            *field.Value = value.replace('\0', ' ').trimmed();
+            field.Found = true;
+            --missing;
+            break;
         }
-        pos = end;
-        if (pos < block.size() && block[pos] == '\r')
-            ++pos;
-        if (pos < block.size() && block[pos] == '\n')
-            ++pos;
+        pos = NextLine(block, end);
     }
-    return {};
+    return fields;
 }
 
 QString DecodeText(const QByteArray &raw)
@@ -117,13 +142,11 @@ QDateTime DecodeDate(const QByteArray &raw)
 
 TMailSummary DecodeMailSummary(const QByteArray &headerBlock)
 {
-    // NUL bytes would end the texts early for the library.
-    QByteArray block = headerBlock;
-    block.replace('\0', ' ');
+    const TRawFields fields = RawFields(headerBlock);
     TMailSummary summary;
-    summary.Date = DecodeDate(RawField(block, "Date"));
-    summary.From = DecodeAddresses(RawField(block, "From"));
-    summary.Subject = DecodeText(RawField(block, "Subject"));
+    summary.Date = DecodeDate(fields.Date);
+    summary.From = DecodeAddresses(fields.From);
+    summary.Subject = DecodeText(fields.Subject);
     return summary;
 }
 

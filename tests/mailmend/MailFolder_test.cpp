@@ -262,6 +262,20 @@ TEST_F(MailFolderTest, ScanReadsSummariesOfDeletedMails)
     EXPECT_EQ(second->Subject, QStringLiteral("no break at the end"));
 }
 
+TEST_F(MailFolderTest, SummaryFieldsAreTheFirstOfTheirNameWithNulBytesAsBlanks)
+{
+    static const char text[] = "From a\r\nX-Mozilla-Status: 0009\r\nsubject: first\0half\r\n\tfolded\r\n"
+                               "Subject: second\r\nFROM: Ann <a@example.org>\r\nDate: nonsense\r\n\r\nbody\r\n";
+    const QByteArray input(text, sizeof text - 1);
+    const QString file = writeFile(QStringLiteral("Inbox"), input);
+    const TScanResult scan = ScanMailFolder(file, nullptr, TScanDetail::Summaries);
+    const TMailSummary *summary = scan.SummaryOf(1);
+    ASSERT_NE(summary, nullptr);
+    EXPECT_EQ(summary->Subject, QStringLiteral("first half\tfolded"));
+    EXPECT_EQ(summary->From, QStringLiteral("Ann <a@example.org>"));
+    EXPECT_FALSE(summary->Date.isValid());
+}
+
 TEST_F(MailFolderTest, LongHeaderBlockIsCutForTheSummaryOnly)
 {
     // The status line comes after more than 64 KiB of header: it still
