@@ -45,3 +45,7 @@ echo wrong | "$bin/packprobe" --report "$gz/vaultkeep-secret.gze" --password-std
 show "$bin/packprobe" --report "$gz/damaged.gz"
 show "$bin/packprobe" --report "$gz/plain-gzip.gz" --json
 show "$bin/packprobe" -lang:de --report "$gz/vaultkeep-plain.gz"
+# The whole backup set at once: one line per file, then a summary; the
+# damaged file makes the exit status 1.
+step "echo secret | $bin/packprobe --verify $gz --password-stdin"
+echo secret | "$bin/packprobe" --verify "$gz" --password-stdin || echo "(exit status $?)"
