@@ -29,7 +29,8 @@ struct TTranslationState
     QList<QByteArray> ignoredClasses;
     QSet<QByteArray> boundDomains;
     QByteArray boundFolder;
-    QString programFolder; // where the catalogues are looked for; empty: the executable's folder
+    QString programFolder;   // where the catalogues are looked for; empty: the executable's folder
+    QString catalogueFolder; // found from it at the first binding; empty: not yet
     // The user's locale variables, kept from before the first change:
     // an empty code hands the choice back to the user's LANGUAGE list, and the
     // system language stays the user's, not the one this program set.
@@ -83,10 +84,12 @@ namespace {
 // catalogue folder has changed.
 void BindDomainLocked(TTranslationState &state, const QByteArray &domain)
 {
-    // Looked up each time: the folders may appear after the program folder
-    // was set (an installation in progress, tests).
-    const QString folderName =
-        CatalogueFolderOf(state.programFolder.isEmpty() ? ExecutableFolder() : state.programFolder);
+    // Found at the first binding, not when the program folder is set: its
+    // folders may appear in between (tests make them).
+    if (state.catalogueFolder.isEmpty())
+        state.catalogueFolder =
+            CatalogueFolderOf(state.programFolder.isEmpty() ? ExecutableFolder() : state.programFolder);
+    const QString &folderName = state.catalogueFolder;
     const QByteArray folder = folderName.toUtf8();
     if (folder != state.boundFolder) {
         state.boundFolder = folder;
@@ -444,6 +447,7 @@ void SetCatalogueProgramFolder(const QString &programFolder)
     TTranslationState &state = State();
     std::lock_guard lock(state.mutex);
     state.programFolder = programFolder;
+    state.catalogueFolder.clear();
 }
 
 void ResetTranslationForTesting()
@@ -454,6 +458,7 @@ void ResetTranslationForTesting()
     state.ignoredClasses.clear();
     state.boundDomains.clear();
     state.boundFolder.clear();
+    state.catalogueFolder.clear();
     state.userEnvironmentKept = false;
     for (std::optional<QByteArray> &value : state.userEnvironment)
         value.reset();
