@@ -62,7 +62,7 @@ QString FormatReportText(const TAnalysisReport &report)
     return text;
 }
 
-QByteArray FormatReportJson(const TAnalysisReport &report)
+QByteArray FormatReportJson(const TAnalysisReport &report, QJsonDocument::JsonFormat format)
 {
     QJsonObject root;
     root.insert(QStringLiteral("file"), report.FileName);
@@ -113,7 +113,7 @@ QByteArray FormatReportJson(const TAnalysisReport &report)
                      QJsonArray::fromStringList(
                          packprobe::VerdictNoteTexts(verdict, packprobe::TTextForm::English))},
                 });
-    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+    return QJsonDocument(root).toJson(format);
 }
 
 } // namespace packprobe

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonDocument>
 #include <QString>
 
 namespace packprobe {
@@ -22,6 +23,8 @@ QString FormatReportText(const TAnalysisReport &report);
 // compressed_size, uncompressed_size}, error {code, text} or null, verdict
 // {state, text, notes}. CRCs are 8 upper-case hex digits; values the report
 // leaves out are left out here. Texts are English, whatever the language.
-QByteArray FormatReportJson(const TAnalysisReport &report);
+// Indented for one report; compact (one line) where many follow each other.
+QByteArray FormatReportJson(const TAnalysisReport &report,
+                            QJsonDocument::JsonFormat format = QJsonDocument::Indented);
 
 } // namespace packprobe

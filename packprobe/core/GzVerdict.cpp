@@ -118,15 +118,15 @@ QString VerdictStateKey(TVerdictState state)
 {
     switch (state) {
     case TVerdictState::Intact:
-        return QStringLiteral("intact");
+        return QStringLiteral(N_("intact"));
     case TVerdictState::Truncated:
-        return QStringLiteral("truncated");
+        return QStringLiteral(N_("truncated"));
     case TVerdictState::Mismatch:
-        return QStringLiteral("mismatch");
+        return QStringLiteral(N_("mismatch"));
     case TVerdictState::Error:
         break;
     }
-    return QStringLiteral("error");
+    return QStringLiteral(N_("error"));
 }
 
 QString MismatchNamesText(const TGzVerdict &verdict, TTextForm form)

@@ -96,7 +96,8 @@ TGzVerdict JudgeGzFile(const TVerdictInput &input);
 // Texts are given translated for people or in English for scripts.
 enum class TTextForm { Translated, English };
 
-// Stable key of the state: "intact", "truncated", "mismatch" or "error".
+// Stable key of the state: "intact", "truncated", "mismatch" or "error" (marked
+// for translation too: translated, they are the state words of a --verify line).
 QString VerdictStateKey(TVerdictState state);
 // The verdict as one line, for example "Intact: every stored value agrees with
 // the data" or "Mismatch: checksum in the trailer".

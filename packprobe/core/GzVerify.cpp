@@ -124,9 +124,8 @@ public:
     void Checked(int thread, int index, TAnalysisReport report)
     {
         FCurrent[size_t(thread)].store(0);
-        const qint64 size = QFileInfo(report.FileName).size();
         std::lock_guard lock(FMutex);
-        Tally(report, size);
+        Tally(report, FPlan.Sizes.at(index));
         FWaiting.emplace(index, std::move(report));
         TellWaiting(false);
         ReportProgress();
@@ -153,7 +152,7 @@ private:
     void Tally(const TAnalysisReport &report, qint64 size)
     {
         ++FTotals.Files;
-        FTotals.Bytes += qMax<qint64>(size, 0);
+        FTotals.Bytes += size;
         switch (report.Verdict.State) {
         case TVerdictState::Intact:
             ++FTotals.Intact;
@@ -240,12 +239,15 @@ TVerifyPlan PlanVerify(const QStringList &paths)
     TVerifyPlan plan;
     QSet<QString> seen;
     auto add = [&plan, &seen](const QString &file) {
-        const QString key = QFileInfo(file).absoluteFilePath();
+        const QFileInfo info(file);
+        const QString key = info.absoluteFilePath();
         if (seen.contains(key))
             return;
         seen.insert(key);
+        const qint64 size = qMax<qint64>(info.size(), 0);
         plan.Files.append(file);
-        plan.TotalBytes += qMax<qint64>(QFileInfo(file).size(), 0);
+        plan.Sizes.append(size);
+        plan.TotalBytes += size;
     };
     for (const QString &path : paths) {
         const QFileInfo info(path);

@@ -13,10 +13,11 @@
 
 namespace packprobe {
 
-// The files of one check and their total size.
+// The files of one check and their sizes when it was planned.
 struct TVerifyPlan
 {
-    QStringList Files; // in the order given; folders searched, sorted by path
+    QStringList Files;   // in the order given; folders searched, sorted by path
+    QList<qint64> Sizes; // Sizes[i] belongs to Files[i]; 0 for a file that is not there
     qint64 TotalBytes = 0;
 };
 

@@ -89,7 +89,6 @@ bool ReadPasswordFile(const QString &name, QByteArray &line)
     QFile file(name);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    line.reserve(MaxPasswordLine + 1);
     line = file.readLine(MaxPasswordLine + 1);
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);

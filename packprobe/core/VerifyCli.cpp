@@ -20,17 +20,7 @@ namespace {
 
 QString StateWord(TVerdictState state)
 {
-    switch (state) {
-    case TVerdictState::Intact:
-        return Translate("intact");
-    case TVerdictState::Truncated:
-        return Translate("truncated");
-    case TVerdictState::Mismatch:
-        return Translate("mismatch");
-    case TVerdictState::Error:
-        break;
-    }
-    return Translate("error");
+    return Translate(VerdictStateKey(state));
 }
 
 // Wide enough for the longest state word of the language, so the names line up.
@@ -70,8 +60,7 @@ public:
     {
         ClearProgress();
         if (FCommand.Json)
-            FOut << QString::fromUtf8(
-                QJsonDocument::fromJson(FormatReportJson(report)).toJson(QJsonDocument::Compact));
+            FOut << QString::fromUtf8(FormatReportJson(report, QJsonDocument::Compact));
         else
             FOut << VerifyLine(report);
         FOut << '\n';
