@@ -60,6 +60,11 @@ int main(int argc, char **argv)
         out << VersionText();
         return ExitSuccess;
     }
+    if (!options.PasswordFile.isEmpty() && !CheckPasswordFile(options.PasswordFile, error)) {
+        err << error << '\n';
+        err.flush();
+        return ExitUsage;
+    }
     if (options.Verify) {
         QCoreApplication app(argc, argv);
         packprobe::TVerifyCommand command;

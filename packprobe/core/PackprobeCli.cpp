@@ -97,6 +97,22 @@ bool ReadPasswordFile(const QString &name, QByteArray &line)
 
 } // namespace
 
+bool CheckPasswordFile(const QString &name, QString &error)
+{
+    // Only looked at, not opened: the file may be a pipe whose one line
+    // must be kept for the real read.
+    const QFileInfo info(name);
+    if (!info.exists())
+        error = SafeFormat(Translate("The password file \"%s\" does not exist."), name);
+    else if (info.isDir())
+        error = SafeFormat(Translate("The password file \"%s\" is a folder."), name);
+    else if (!info.isReadable())
+        error = SafeFormat(Translate("The password file \"%s\" cannot be read."), name);
+    else
+        return true;
+    return false;
+}
+
 bool ParseCommandLine(const QStringList &arguments, TCliOptions &options, QString &error)
 {
     for (qsizetype i = 0; i < arguments.size(); ++i) {

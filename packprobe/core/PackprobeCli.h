@@ -44,6 +44,11 @@ struct TCliOptions
 // bad usage.
 bool ParseCommandLine(const QStringList &arguments, TCliOptions &options, QString &error);
 
+// A --password-file that cannot give a password at all (missing, a folder,
+// unreadable): false with a message, so the run stops before any work
+// instead of reporting every encrypted file as having no password.
+bool CheckPasswordFile(const QString &name, QString &error);
+
 QString UsageText();
 QString VersionText();
 

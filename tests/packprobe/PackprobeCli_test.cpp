@@ -386,6 +386,19 @@ TEST_F(ProgramTest, VerifyUsageErrors)
     EXPECT_EQ(run({"-j", "2", "--report", path("a.gz")}), ExitUsage);
 }
 
+// A password file that cannot give a password stops the run before any file
+// is looked at, instead of every encrypted file reporting "No password".
+TEST_F(ProgramTest, PasswordFileThatCannotBeReadIsRefusedFirst)
+{
+    writeFile("set/a.gze", WriteGz(SampleText(1000), EncryptedOptions("pw", 1)));
+    EXPECT_EQ(run({"--verify", path("set"), "--password-file", path("missing.txt")}), ExitUsage);
+    EXPECT_TRUE(out.isEmpty()) << out.toStdString();
+    EXPECT_TRUE(err.contains("does not exist")) << err.toStdString();
+    EXPECT_EQ(run({"--report", path("set/a.gze"), "--password-file", path("set")}), ExitUsage);
+    EXPECT_TRUE(out.isEmpty()) << out.toStdString();
+    EXPECT_TRUE(err.contains("is a folder")) << err.toStdString();
+}
+
 #ifdef Q_OS_UNIX
 TEST_F(ProgramTest, VerifyStopsOnCtrlCWithASummaryAndLeavesNothing)
 {
