@@ -4,7 +4,7 @@
 #include "foundation/PathUtils.h"
 #include "foundation/StringUtils.h"
 #include "foundation/TextEncoding.h"
-#include "mailmend/core/MailSummary.h"
+#include "mailmend/core/SummaryDecoder.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <deque>
+#include <utility>
 #include <vector>
 
 // SSE2 is part of every x86-64 processor; GCC and Clang say so with
@@ -32,7 +34,7 @@ using namespace foundation;
 
 namespace {
 
-constexpr qint64 ReadBufferSize = qint64(1) << 20;
+constexpr qint64 ReadBufferSize = qint64(1) << 18;
 // Digits are checked through reads of this size, so that the many mails of
 // one region of the folder cost one read.
 constexpr qint64 VerifyWindowSize = qint64(64) << 10;
@@ -325,6 +327,8 @@ public:
     void Finish(qint64 fileSize)
     {
         EndMessage(fileSize);
+        if (FSummaries)
+            Deliver(true);
     }
 
 private:
@@ -454,8 +458,9 @@ private:
     void EndHeader()
     {
         if (FCurrentDeleted && FSummaries && !FSummaryDone) {
-            FResult.Summaries.push_back(DecodeHeader());
+            FDecoder.Submit(HeaderText());
             FSummaryDone = true;
+            Deliver(false);
         }
         FHeader.clear();
     }
@@ -473,13 +478,37 @@ private:
         FMessageOpen = false;
     }
 
-    // A streamed scan keeps no mail: the one just ended goes to the sink.
+    // A streamed scan keeps no mail: the one just ended goes to the sink, or
+    // waits for its summary.
     void HandOver()
     {
-        FSink->DeletedMail(FResult.Mails.back(), FSummaries ? &FResult.Summaries.back() : nullptr);
+        if (FSummaries) {
+            FEnded.push_back(FResult.Mails.back());
+            FResult.Mails.pop_back();
+            Deliver(false);
+            return;
+        }
+        FSink->DeletedMail(FResult.Mails.back(), nullptr);
         FResult.Mails.pop_back();
-        if (FSummaries)
-            FResult.Summaries.pop_back();
+    }
+
+    // Takes the summaries decoded so far (all of them when wait) and pairs
+    // them, in order, with the mails: kept in the result, or handed to the
+    // sink once the mail has ended too.
+    void Deliver(bool wait)
+    {
+        const TSummaryDecoder::TTake take = [this](TMailSummary &&summary) {
+            if (FSink)
+                FReady.push_back(std::move(summary));
+            else
+                FResult.Summaries.push_back(std::move(summary));
+        };
+        if (wait)
+            FDecoder.TakeAll(take);
+        else
+            FDecoder.TakeReady(take);
+        for (; !FEnded.empty() && !FReady.empty(); FEnded.pop_front(), FReady.pop_front())
+            FSink->DeletedMail(FEnded.front(), &FReady.front());
     }
 
     // Adds bytes of the header block for the summary, up to its limit.
@@ -495,23 +524,28 @@ private:
             FCollecting = false;
     }
 
-    TMailSummary DecodeHeader() const
+    // The header block as the summary decoding takes it: 8-bit text as it
+    // is, 16-bit text as UTF-8.
+    QByteArray HeaderText()
     {
         if constexpr (U::Size == 1) {
-            return DecodeMailSummary(FHeader);
+            return std::exchange(FHeader, QByteArray());
         } else {
             // Whole units only: the block may have been cut inside one.
             const qsizetype units = FHeader.size() / 2;
             QString text(units, Qt::Uninitialized);
             for (qsizetype i = 0; i < units; ++i)
                 text[i] = QChar(U::Load(reinterpret_cast<const uchar *>(FHeader.constData()) + 2 * i));
-            return DecodeMailSummary(text.toUtf8());
+            return text.toUtf8();
         }
     }
 
     TScanResult &FResult;
     const bool FSummaries;
     IDeletedMailSink *const FSink; // nullptr: the mails are kept in FResult
+    TSummaryDecoder FDecoder;
+    std::deque<TDeletedMail> FEnded;  // streamed mails waiting for their summary
+    std::deque<TMailSummary> FReady;  // streamed summaries waiting for their mail
     qint64 FDeletedSeen = 0;
     const uchar *FData = nullptr;
     qint64 FOffset = 0;

@@ -368,6 +368,32 @@ TEST_F(MailFolderTest, StreamedScanHandsOverWhatAKeptScanHolds)
     }
 }
 
+// Summaries are decoded beside the scan and come back later: with far more
+// deleted mails than are decoded at a time, each still belongs to its mail,
+// kept or streamed.
+TEST_F(MailFolderTest, SummariesStayWithTheirMailsInLargeFolders)
+{
+    QByteArray input;
+    QStringList expected;
+    for (int n = 0; n < 700; ++n) {
+        const bool deleted = n % 5 != 0;
+        input += "From - x\r\nX-Mozilla-Status: " + QByteArray(deleted ? "0009" : "0001") + "\r\nSubject: mail "
+                 + QByteArray::number(n) + "\r\n\r\nbody " + QByteArray::number(n) + "\r\n";
+        if (deleted)
+            expected.append(QStringLiteral("mail %1").arg(n));
+    }
+    const QString file = writeFile(QStringLiteral("Inbox"), input);
+    const TScanResult kept = ScanMailFolder(file, nullptr, TScanDetail::Summaries);
+    ASSERT_EQ(kept.Summaries.size(), size_t(expected.size()));
+    for (qsizetype i = 0; i < expected.size(); ++i)
+        ASSERT_EQ(kept.Summaries[size_t(i)].Subject, expected[i]) << i;
+    TCollectingSink sink;
+    EXPECT_EQ(ScanMailFolder(file, sink, nullptr, TScanDetail::Summaries), expected.size());
+    EXPECT_EQ(sink.Subjects, expected);
+    for (size_t i = 0; i < sink.Mails.size(); ++i)
+        ASSERT_EQ(sink.Mails[i].Number, qint64(i + 1));
+}
+
 TEST_F(MailFolderTest, RandomTextAgreesWithTheModel)
 {
     // Short pieces with every kind of break, separators and status lines
