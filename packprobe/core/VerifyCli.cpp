@@ -126,10 +126,20 @@ QString VerifySummaryText(const TVerifyTotals &totals)
                 + QLatin1Char('\n');
     const QString files =
         PluralText(QString(), Translate("1 file"), Translate("%u files"), totals.Files, true);
-    text += SafeFormat(Translate("%s: %d intact, %d truncated, %d mismatched, %d failed; "
-                                 "%s checked in %s"),
-                       files, totals.Intact, totals.Truncated, totals.Mismatched, totals.Failed,
-                       Size(totals.Bytes), Duration(totals.Milliseconds));
+    // Each count in its own form: languages differ in which numbers take the
+    // plural (French writes 0 and 1 alike).
+    const QString intact = PluralText(Translate("0 intact"), Translate("1 intact"),
+                                      Translate("%u intact"), totals.Intact, true);
+    const QString truncated = PluralText(Translate("0 truncated"), Translate("1 truncated"),
+                                         Translate("%u truncated"), totals.Truncated, true);
+    const QString mismatched = PluralText(Translate("0 mismatched"), Translate("1 mismatched"),
+                                          Translate("%u mismatched"), totals.Mismatched, true);
+    const QString failed = PluralText(Translate("0 failed"), Translate("1 failed"),
+                                      Translate("%u failed"), totals.Failed, true);
+    // TRANSLATORS: the numbers of files, then of intact, truncated,
+    // mismatched and failed files, then the size checked and the time taken.
+    text += SafeFormat(Translate("%s: %s, %s, %s, %s; %s checked in %s"), files, intact, truncated,
+                       mismatched, failed, Size(totals.Bytes), Duration(totals.Milliseconds));
     return text;
 }
 

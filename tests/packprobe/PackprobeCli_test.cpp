@@ -376,6 +376,19 @@ TEST_F(ProgramTest, VerifyReportsEveryFileAndExitsByTheWorst)
     EXPECT_TRUE(lines.last().startsWith("{\"summary\":")) << lines.last().toStdString();
 }
 
+// Every count of the summary takes the form its number needs in the
+// language: French writes 0 and 1 in the singular, 2 and more in the plural.
+TEST_F(ProgramTest, VerifySummaryGivesEachCountItsOwnForm)
+{
+    const QByteArray gz = WriteGz(SampleText(1000), PlainOptions());
+    writeFile("set/a.gz", gz);
+    writeFile("set/b.gz", gz);
+    writeFile("set/cut.gz", gz.left(gz.size() / 2));
+    EXPECT_EQ(run({"-lang:fr", "--verify", path("set")}), ExitAnalysisError);
+    EXPECT_TRUE(out.contains("3 fichiers : 2 intacts, 1 tronqué, 0 divergent, 0 en échec ;"))
+        << out.toStdString();
+}
+
 TEST_F(ProgramTest, VerifyUsageErrors)
 {
     EXPECT_EQ(run({"--verify"}), ExitUsage);
