@@ -45,9 +45,11 @@ TMailSelection TMailSelection::Numbers(std::vector<qint64> numbers)
 
 std::optional<TMailSelection> TMailSelection::Parse(const QString &list, QString *error)
 {
+    // The part that is wrong, or the whole list where that part is empty.
     const auto fail = [&](const QString &part) -> std::optional<TMailSelection> {
+        const QString shown = part.trimmed().isEmpty() ? list.trimmed() : part.trimmed();
         if (error)
-            *error = SafeFormat(Translate("\"%s\" is not a list of mail numbers such as 2,5-7."), part);
+            *error = SafeFormat(Translate("\"%s\" is not a list of mail numbers such as 2,5-7."), shown);
         return std::nullopt;
     };
     std::vector<qint64> numbers;
@@ -57,13 +59,13 @@ std::optional<TMailSelection> TMailSelection::Parse(const QString &list, QString
         qint64 last = 0;
         if (dash < 0) {
             if (!ReadNumber(part, first))
-                return fail(part.trimmed());
+                return fail(part);
             last = first;
         } else if (!ReadNumber(part.left(dash), first) || !ReadNumber(part.mid(dash + 1), last) || last < first) {
-            return fail(part.trimmed());
+            return fail(part);
         }
         if (last - first >= MaxSelectedNumbers - qint64(numbers.size()))
-            return fail(part.trimmed());
+            return fail(part);
         for (qint64 n = first; n <= last; ++n)
             numbers.push_back(n);
     }
