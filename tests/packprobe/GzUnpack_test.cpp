@@ -69,6 +69,15 @@ TEST_P(PlainSizes_, UnpacksWithChecksumAndSizes)
     EXPECT_EQ(r.uSize, plain.size());
     EXPECT_EQ(r.cSize, gz.size() - (10 + 2 + 20 + 9) - 8);
     expectNoOtherFiles();
+
+    // Counted only, nothing written: the same checksum and sizes.
+    quint32 crc = 0;
+    qint64 cSize = -1;
+    qint64 uSize = -1;
+    ASSERT_EQ(UnpackGzData(path("in.gz"), nullptr, nullptr, crc, cSize, uSize), UnpackOk);
+    EXPECT_EQ(crc, r.crc);
+    EXPECT_EQ(uSize, r.uSize);
+    EXPECT_EQ(cSize, r.cSize);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, PlainSizes_, ::testing::ValuesIn(PlainSizes));
