@@ -85,18 +85,20 @@ namespace {
 void BindDomainLocked(TTranslationState &state, const QByteArray &domain)
 {
     // Found at the first binding, not when the program folder is set: its
-    // folders may appear in between (tests make them).
-    if (state.catalogueFolder.isEmpty())
+    // folders may appear in between (tests make them). Only a folder found
+    // anew can differ from the bound one, so lookups compare nothing more.
+    if (state.catalogueFolder.isEmpty()) {
         state.catalogueFolder =
             CatalogueFolderOf(state.programFolder.isEmpty() ? ExecutableFolder() : state.programFolder);
-    const QString &folderName = state.catalogueFolder;
-    const QByteArray folder = folderName.toUtf8();
-    if (folder != state.boundFolder) {
-        state.boundFolder = folder;
-        state.boundDomains.clear();
+        const QByteArray folder = state.catalogueFolder.toUtf8();
+        if (folder != state.boundFolder) {
+            state.boundFolder = folder;
+            state.boundDomains.clear();
+        }
     }
     if (state.boundDomains.contains(domain))
         return;
+    const QString &folderName = state.catalogueFolder;
 #ifdef _WIN32
     // Folder names outside the ANSI code page need the wide form.
     wbindtextdomain(domain.constData(), reinterpret_cast<const wchar_t *>(folderName.utf16()));
